@@ -1,0 +1,25 @@
+#include "loader.h"
+#include "startup.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    // A bare file name: the dynamic loader's search path decides where the
+    // device library comes from, never the program's own directory.
+    char path[1024] = {};
+    std::snprintf(path, sizeof path, "%s%s", "", "libCommonInterface.so");
+    if (!LoadCommonInterface(path)) {
+        showLibraryLoadError();
+        return -1;
+    }
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

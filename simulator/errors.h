@@ -1,0 +1,56 @@
+// Result codes of the simulated reader, with what each means, in one table.
+// Every refusal is negative; 0 is success; OpenDevice alone returns a positive
+// device handle.
+#pragma once
+
+#include <cstdint>
+
+#define SIMULATED_READER_ERRORS(X)                                                                 \
+    X(Ok, 0, "成功")                                                                               \
+    X(NotOpen, -1, "设备未打开")                                                                   \
+    X(NotSupported, -2, "设备不支持该功能")                                                        \
+    X(NullArgument, -3, "参数为空")                                                                \
+    X(BadPortType, -10, "端口类型无效")                                                            \
+    X(MissingSerialPath, -11, "串口未指定设备路径")                                                \
+    X(BadUsbIds, -12, "USB参数应为8个十六进制字符")                                                \
+    X(EmptyBluetoothName, -13, "蓝牙名称为空")                                                     \
+    X(BadSocketAddress, -14, "网口参数应为IPv4地址:端口")                                          \
+    X(BadBaudRate, -15, "波特率无效")                                                              \
+    X(NoCard, -20, "未检测到卡片")                                                                 \
+    X(Timeout, -21, "操作超时")                                                                    \
+    X(BadArgument, -22, "参数错误")                                                                \
+    X(UnknownTag, -30, "不支持的标签")                                                             \
+    X(BadTransactionData, -31, "交易数据格式错误")                                                 \
+    X(NoPendingArqc, -32, "未生成ARQC")                                                            \
+    X(TrAppDataMismatch, -33, "交易应用数据不匹配")                                                \
+    X(BadArpc, -34, "ARPC格式错误")                                                                \
+    X(SocialSecurityNoCard, -40, "未检测到社保卡")                                                 \
+    X(M1NoCard, -50, "未找到M1卡")                                                                 \
+    X(M1BadSector, -51, "扇区号超出范围")                                                          \
+    X(M1BadKeyType, -52, "密钥类型应为A或B")                                                       \
+    X(M1WrongUid, -53, "卡号不符")                                                                 \
+    X(M1WrongKey, -54, "密钥认证失败")                                                             \
+    X(M1NotAuthenticated, -55, "扇区未认证")                                                       \
+    X(M1BadBlock, -56, "块号超出范围")                                                             \
+    X(M1ReadOnlyBlock, -57, "块只读")                                                              \
+    X(M1BadLength, -58, "数据长度应为16字节")                                                      \
+    X(MagNoTrack, -60, "磁道选择无效")                                                             \
+    X(MagBadCharacter, -61, "磁道数据含非法字符")                                                  \
+    X(MagTooLong, -62, "磁道数据过长")                                                             \
+    X(CpuBadSlot, -70, "卡槽号无效")                                                               \
+    X(CpuNotPowered, -71, "卡片未上电")                                                            \
+    X(CpuBadCommand, -72, "APDU长度错误")                                                          \
+    X(QrTimeout, -80, "扫码超时")
+
+namespace sim {
+
+enum Code : int64_t {
+#define SIMULATED_READER_ERROR_ENUM(name, value, text) name = value,
+    SIMULATED_READER_ERRORS(SIMULATED_READER_ERROR_ENUM)
+#undef SIMULATED_READER_ERROR_ENUM
+};
+
+// What a code means, in Chinese (UTF-8); "未知错误" for codes not in the table.
+const char *describe(int64_t code);
+
+} // namespace sim
