@@ -34,6 +34,7 @@
     X(M1BadBlock, -56, "块号超出范围")                                                             \
     X(M1ReadOnlyBlock, -57, "块只读")                                                              \
     X(M1BadLength, -58, "数据长度应为16字节")                                                      \
+    X(M1BadAccessBits, -59, "控制位无效")                                                          \
     X(MagNoTrack, -60, "磁道选择无效")                                                             \
     X(MagBadCharacter, -61, "磁道数据含非法字符")                                                  \
     X(MagTooLong, -62, "磁道数据过长")                                                             \
