@@ -24,6 +24,8 @@
     X(NoPendingArqc, -32, "未生成ARQC")                                                            \
     X(TrAppDataMismatch, -33, "交易应用数据不匹配")                                                \
     X(BadArpc, -34, "ARPC格式错误")                                                                \
+    X(TransactionDataMismatch, -35, "交易数据与ARQC不一致")                                        \
+    X(BankReplyTooLong, -36, "返回数据超出缓冲区")                                                 \
     X(SocialSecurityNoCard, -40, "未检测到社保卡")                                                 \
     X(M1NoCard, -50, "未找到M1卡")                                                                 \
     X(M1BadSector, -51, "扇区号超出范围")                                                          \
