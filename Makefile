@@ -3,13 +3,16 @@
 
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+# How long `make fuzz` runs each fuzz target, in seconds.
+FUZZ_SECONDS ?= 300
 GENERATOR  ?= Ninja
 JOBS       ?= $(shell nproc)
 
 RUN_PACKAGES  := g++ cmake ninja-build qtbase5-dev fonts-wqy-microhei
 TEST_PACKAGES := $(RUN_PACKAGES) xvfb xauth xdotool x11-utils clang libclang-rt-14-dev
 
-.PHONY: run test build deps-run deps-test clean
+.PHONY: run test fuzz build fuzz-build deps-run deps-test clean
 
 # Installs the packages given in $(1) that are not installed yet: with apt-get
 # when run as root, otherwise prints the one command that would do it.
@@ -60,6 +63,17 @@ test: deps-test
 	cmake -S . -B $(SAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DREADER_SANITIZE=ON
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz-build
+	ctest --test-dir $(FUZZ_BUILD) --output-on-failure
+
+fuzz-build: deps-test
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREADER_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS on its seed corpus; what it finds is kept
+# in $(FUZZ_BUILD)/tests/fuzz/found/, never in the source tree.
+fuzz: fuzz-build
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
