@@ -1,9 +1,533 @@
+// Tab "二代证": the identity record on both reading routes, its type flags,
+// short and unterminated records, the photo as untrusted data, and the card
+// body's serial number.
+#include "fakedevice.h"
+#include "mainwindow.h"
+#include "windowtest.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QTextCodec>
 #include <QtTest>
 
-class Testidentity : public QObject
+#include <array>
+
+using namespace windowtest;
+
+namespace {
+
+QByteArray gb18030(const QString &text)
+{
+    return QTextCodec::codecForName("GB18030")->fromUnicode(text);
+}
+
+QByteArray imageFile(int width, int height, const char *format)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    QByteArray file;
+    QBuffer device(&file);
+    device.open(QIODevice::WriteOnly);
+    image.save(&device, format);
+    return file;
+}
+
+QString photoField(int width, int height, const char *format = "PNG")
+{
+    return QString::fromLatin1(imageFile(width, height, format).toBase64());
+}
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (char byte : data) {
+        crc ^= static_cast<unsigned char>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(static_cast<char>(value >> shift & 0xFF));
+    return bytes;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian(data.size()) + type + data + bigEndian(crc32(type + data));
+}
+
+// A well-formed PNG whose header declares width × height RGBA pixels, followed
+// by the first rows only: a decoder that trusts the header allocates the
+// whole image before it finds out.
+QString declaredPng(quint32 width, quint32 height)
+{
+    const QByteArray header =
+        bigEndian(width) + bigEndian(height) + QByteArray("\x08\x06\0\0\0", 5);
+    const QByteArray rows = qCompress(QByteArray(4 * 1024, '\0')).mid(4);
+    const QByteArray file = QByteArray("\x89PNG\r\n\x1a\n") + pngChunk("IHDR", header)
+                            + pngChunk("IDAT", rows) + pngChunk("IEND", QByteArray());
+    return QString::fromLatin1(file.toBase64());
+}
+
+// The highest virtual size the process has had, in kB.
+qint64 peakVirtualKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmPeak:"))
+            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The 15 fields of a resident card; tests change single fields.
+QStringList residentFields()
+{
+    return {"",
+            "𠮷晓岚",
+            "",
+            "女",
+            "2",
+            "汉",
+            "",
+            "19880614",
+            "云溪省青禾市松涛路27号",
+            "990102198806140026",
+            "青禾市公安局",
+            "20160801",
+            "20360801",
+            "",
+            photoField(102, 126)};
+}
+
+void scriptRecord(const char *entry, const QByteArray &record, qint64 result = 0)
+{
+    fakedevice::script(entry, {result, {record}, {}});
+}
+
+void scriptRecord(const char *entry, const QStringList &fields)
+{
+    scriptRecord(entry, gb18030(fields.join(':')));
+}
+
+QPixmap photo(const MainWindow &window)
+{
+    return child<QLabel>(&window, "label_photo")->pixmap(Qt::ReturnByValue);
+}
+
+QSize photoSize(const MainWindow &window)
+{
+    return photo(window).size();
+}
+
+bool photoShown(const MainWindow &window)
+{
+    return !photo(window).isNull();
+}
+
+const std::array<const char *, 9> documentWidgets{
+    "lineEdit_name",     "lineEdit_gender",  "lineEdit_nation",
+    "lineEdit_birthday", "textEdit_address", "lineEdit_idnumber",
+    "lineEdit_signorg",  "lineEdit_valid",   "lineEdit_other"};
+
+QStringList documentTexts(const MainWindow &window)
+{
+    QStringList texts;
+    for (const char *name : documentWidgets)
+        texts.append(text(&window, name));
+    return texts;
+}
+
+} // namespace
+
+class TestIdentity : public QObject
 {
     Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        installWarningCollector();
+        bindLoadedLibrary();
+    }
+    void init() { fakedevice::reset(); }
+    void cleanup() { QCOMPARE(takeWarnings(), QStringList()); }
+
+    void residentCardFillsEveryWidget()
+    {
+        MainWindow window;
+        QStringList fields = residentFields();
+        fields[8] = "<b>松涛路</b>&amp;27号<br>";
+        const QByteArray record = gb18030(fields.join(':'));
+        // The test data would not catch a UTF-8 decoding of the record.
+        QVERIFY(!QString::fromUtf8(record).contains(fields[1]));
+        scriptRecord("IdReadCard", record);
+
+        click(&window, "pushButton");
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QCOMPARE(fakedevice::lastArgs("IdReadCard"), (QVariantList{0, 1, true, 0}));
+        QCOMPARE(text(&window, "lineEdit_name"), QStringLiteral("𠮷晓岚"));
+        QCOMPARE(text(&window, "lineEdit_gender"), QStringLiteral("女"));
+        QCOMPARE(text(&window, "lineEdit_nation"), QStringLiteral("汉"));
+        QCOMPARE(text(&window, "lineEdit_birthday"), QStringLiteral("19880614"));
+        QCOMPARE(text(&window, "textEdit_address"), QStringLiteral("<b>松涛路</b>&amp;27号<br>"));
+        QCOMPARE(text(&window, "lineEdit_idnumber"), QStringLiteral("990102198806140026"));
+        QCOMPARE(text(&window, "lineEdit_signorg"), QStringLiteral("青禾市公安局"));
+        QCOMPARE(text(&window, "lineEdit_valid"), QStringLiteral("20160801 - 20360801"));
+        QCOMPARE(text(&window, "lineEdit_other"), QStringLiteral("证件类型标识："));
+        QCOMPARE(photoSize(window), QSize(102, 126));
+        QCOMPARE(fakedevice::calls().size(), 1);
+    }
+
+    void typeFlagSelectsTheExtraText_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<QString>("other");
+        const QString tail2 = "  英文姓名：KOSTER MARINA  证件版本号：01";
+        const QString tail6 = "  通行证号码：H99012345  签发次数：02";
+        QTest::newRow("resident, empty") << ""
+                                         << "证件类型标识：";
+        QTest::newRow("foreigner") << "I"
+                                   << "证件类型标识：I" + tail2;
+        QTest::newRow("Hong Kong, Macao, Taiwan") << "J"
+                                                  << "证件类型标识：J" + tail6;
+        QTest::newRow("longer flag starting with J") << "J1x"
+                                                     << "证件类型标识：J1x" + tail6;
+        QTest::newRow("lower-case i") << "i"
+                                      << "证件类型标识：i";
+        QTest::newRow("lower-case j") << "j"
+                                      << "证件类型标识：j";
+        QTest::newRow("I not first") << " I"
+                                     << "证件类型标识： I";
+        QTest::newRow("full-width I") << "Ｉ"
+                                      << "证件类型标识：Ｉ";
+        QTest::newRow("Latin-1 letter") << "Í"
+                                        << "证件类型标识：Í";
+        QTest::newRow("Chinese") << "外"
+                                 << "证件类型标识：外";
+    }
+
+    void typeFlagSelectsTheExtraText()
+    {
+        QFETCH(QString, flag);
+        QFETCH(QString, other);
+        MainWindow window;
+        QStringList fields = residentFields();
+        fields[0] = flag;
+        fields[2] = "KOSTER MARINA";
+        fields[6] = "H99012345";
+        fields[13] = flag.startsWith('J') ? "02" : "01";
+        scriptRecord("IdReadCard", fields);
+        click(&window, "pushButton");
+        QCOMPARE(text(&window, "lineEdit_other"), other);
+        QCOMPARE(text(&window, "lineEdit_name"), QStringLiteral("𠮷晓岚"));
+    }
+
+    void bothRoutesReadTheSameWay_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<QByteArray>("otherEntry");
+        QTest::newRow("plain") << "pushButton" << QByteArray("IdReadCard")
+                               << QByteArray("SdtReadCard");
+        QTest::newRow("GA467") << "pushButton_2" << QByteArray("SdtReadCard")
+                               << QByteArray("IdReadCard");
+    }
+
+    void bothRoutesReadTheSameWay()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, entry);
+        QFETCH(QByteArray, otherEntry);
+        const QByteArray buttonName = button.toLatin1();
+        MainWindow window;
+
+        QStringList fields = residentFields();
+        fields[0] = "J";
+        fields[6] = "H12";
+        fields[13] = "03";
+        scriptRecord(entry, fields);
+        click(&window, buttonName);
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QCOMPARE(fakedevice::lastArgs(entry), (QVariantList{0, 1, true, 0}));
+        QVERIFY(fakedevice::callsOf(otherEntry).isEmpty());
+        QCOMPARE(text(&window, "lineEdit_other"),
+                 QStringLiteral("证件类型标识：J  通行证号码：H12  签发次数：03"));
+        QVERIFY(photoShown(window));
+
+        // A failure leaves the whole document, photo included, on screen.
+        const QStringList shown = documentTexts(window);
+        const qint64 photoKey = photo(window).cacheKey();
+        scriptRecord(entry, gb18030("X:其他人:::::::::::::"), -5);
+        click(&window, buttonName);
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息失败，错误代码：-5"));
+        QCOMPARE(documentTexts(window), shown);
+        QCOMPARE(photo(window).cacheKey(), photoKey);
+
+        scriptRecord(entry, QByteArray(), 2147483648LL);
+        click(&window, buttonName);
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息失败，错误代码：2147483648"));
+        QCOMPARE(fakedevice::callsOf(entry).size(), 3);
+        QVERIFY(fakedevice::callsOf(otherEntry).isEmpty());
+    }
+
+    void emptyFieldsKeepTheirPositions()
+    {
+        MainWindow window;
+        QStringList fields = residentFields();
+        fields[3] = "";
+        fields[4] = "不显示";
+        fields[11] = "";
+        fields[12] = "";
+        scriptRecord("IdReadCard", fields);
+        click(&window, "pushButton");
+        QCOMPARE(text(&window, "lineEdit_gender"), QString());
+        QCOMPARE(text(&window, "lineEdit_nation"), QStringLiteral("汉"));
+        QCOMPARE(text(&window, "lineEdit_valid"), QStringLiteral(" - "));
+        QCOMPARE(text(&window, "lineEdit_signorg"), QStringLiteral("青禾市公安局"));
+        for (const QString &shown : documentTexts(window))
+            QVERIFY2(!shown.contains("不显示"), qPrintable(shown));
+
+        // Fields after the fifteenth change nothing.
+        scriptRecord("IdReadCard", residentFields() + QStringList{"附加", "更多"});
+        click(&window, "pushButton");
+        QCOMPARE(text(&window, "lineEdit_valid"), QStringLiteral("20160801 - 20360801"));
+        QCOMPARE(photoSize(window), QSize(102, 126));
+    }
+
+    void unterminatedRecordIsReadToTheBufferEnd()
+    {
+        MainWindow window;
+        const QByteArray head = gb18030("I:名:EN:男::::19790302:地址:号码:机关:20200115:");
+        const int size = fakedevice::bufferSize("IdReadCard", 0);
+        QCOMPARE(size, 10240);
+        scriptRecord("IdReadCard", head + QByteArray(size - head.size(), 'x'));
+        click(&window, "pushButton");
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QCOMPARE(text(&window, "lineEdit_valid"),
+                 QStringLiteral("20200115 - ") + QString(size - head.size(), 'x'));
+        QCOMPARE(text(&window, "lineEdit_other"),
+                 QStringLiteral("证件类型标识：I  英文姓名：EN  证件版本号："));
+    }
+
+    void shortRecordEmptiesTheMissingFields_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("3 fields")
+            << "I:名字:ENGLISH"
+            << QStringList{"名字", "", "",
+                           "",     "", "",
+                           "",     "", "证件类型标识：I  英文姓名：ENGLISH  证件版本号："};
+        QTest::newRow("1 field") << "J"
+                                 << QStringList{
+                                        "", "", "",
+                                        "", "", "",
+                                        "", "", "证件类型标识：J  通行证号码：  签发次数："};
+        QTest::newRow("12 fields")
+            << ":名:::::::住址:号:机关:20200101"
+            << QStringList{"名", "", "", "", "住址", "号", "机关", "20200101 - ", "证件类型标识："};
+        QTest::newRow("14 fields, no photo")
+            << ":名:::::::住址:号:机关:20200101:20300101:"
+            << QStringList{
+                   "名", "", "", "", "住址", "号", "机关", "20200101 - 20300101", "证件类型标识："};
+    }
+
+    void shortRecordEmptiesTheMissingFields()
+    {
+        QFETCH(QString, record);
+        QFETCH(QStringList, expected);
+        MainWindow window;
+        scriptRecord("IdReadCard", residentFields());
+        click(&window, "pushButton");
+        QVERIFY(photoShown(window));
+
+        scriptRecord("IdReadCard", gb18030(record));
+        click(&window, "pushButton");
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QCOMPARE(documentTexts(window), expected);
+        QVERIFY(!photoShown(window));
+    }
+
+    void photoFormatIsFoundFromTheData_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("PNG") << photoField(102, 126, "PNG") << QSize(102, 126);
+        QTest::newRow("BMP") << photoField(90, 110, "BMP") << QSize(90, 110);
+        QTest::newRow("JPEG") << photoField(64, 80, "JPEG") << QSize(64, 80);
+        QString wrapped = photoField(30, 40);
+        for (int at = wrapped.size() - 16; at > 0; at -= 16)
+            wrapped.insert(at, at % 32 ? "\r\n" : " ");
+        QTest::newRow("Base64 with line breaks") << wrapped << QSize(30, 40);
+        QTest::newRow("widest accepted") << photoField(2048, 1) << QSize(2048, 1);
+        QTest::newRow("tallest accepted") << photoField(1, 2048) << QSize(1, 2048);
+    }
+
+    void photoFormatIsFoundFromTheData()
+    {
+        QFETCH(QString, field);
+        QFETCH(QSize, size);
+        MainWindow window;
+        QStringList fields = residentFields();
+        fields[14] = field;
+        scriptRecord("SdtReadCard", fields);
+        click(&window, "pushButton_2");
+        QCOMPARE(photoSize(window), size);
+    }
+
+    void photoThatCannotBeShownLeavesTheFrameEmpty_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("not Base64") << QStringLiteral("照片");
+        QTest::newRow("not an image") << QString::fromLatin1(QByteArray("plain text").toBase64());
+        QTest::newRow("too wide") << photoField(2049, 1);
+        QTest::newRow("too tall") << photoField(1, 2049);
+    }
+
+    void photoThatCannotBeShownLeavesTheFrameEmpty()
+    {
+        QFETCH(QString, field);
+        MainWindow window;
+        scriptRecord("IdReadCard", residentFields());
+        click(&window, "pushButton");
+        QVERIFY(photoShown(window));
+
+        QStringList fields = residentFields();
+        fields[1] = "下一位";
+        fields[14] = field;
+        scriptRecord("IdReadCard", fields);
+        click(&window, "pushButton");
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QCOMPARE(text(&window, "lineEdit_name"), QStringLiteral("下一位"));
+        QVERIFY(!photoShown(window));
+    }
+
+    // The peak only ever rises, so the rows go from the smaller declared size
+    // to the larger: an unguarded decode of the first already fails the test.
+    void hugeDeclaredPhotoIsNeverAllocated_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QSize>("declared");
+        QTest::newRow("16000 x 16000") << declaredPng(16000, 16000) << QSize(16000, 16000);
+        QTest::newRow("60000 x 60000") << declaredPng(60000, 60000) << QSize(60000, 60000);
+    }
+
+    void hugeDeclaredPhotoIsNeverAllocated()
+    {
+        QFETCH(QString, field);
+        QFETCH(QSize, declared);
+        QByteArray file = QByteArray::fromBase64(field.toLatin1());
+        QBuffer device(&file);
+        QCOMPARE(QImageReader(&device).size(), declared);
+        MainWindow window;
+        QStringList fields = residentFields();
+        fields[14] = field;
+        scriptRecord("IdReadCard", fields);
+        const qint64 peakBefore = peakVirtualKb();
+        click(&window, "pushButton");
+        const qint64 peakGrowth = peakVirtualKb() - peakBefore;
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+        QVERIFY(!photoShown(window));
+        // Decoding would reserve 4 bytes per declared pixel (1 GB and more).
+        QVERIFY2(peakGrowth < 128 * 1024, qPrintable(QString::number(peakGrowth) + " kB"));
+    }
+
+    void serialNumberIsShownInHex_data()
+    {
+        QTest::addColumn<QByteArray>("serial");
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<qint64>("converted");
+        QTest::addColumn<QString>("hex");
+        const QByteArray sixteen = QByteArray::fromHex("00112233445566778899AABBCCDDEEFF");
+        QTest::newRow("8 bytes") << QByteArray::fromHex("5A3107C4882E910F") << qint64(8)
+                                 << qint64(8) << "5A3107C4882E910F";
+        QTest::newRow("none") << QByteArray() << qint64(0) << qint64(0) << "";
+        QTest::newRow("whole buffer")
+            << sixteen << qint64(16) << qint64(16) << "00112233445566778899AABBCCDDEEFF";
+        QTest::newRow("count beyond the buffer")
+            << sixteen << qint64(100) << qint64(16) << "00112233445566778899AABBCCDDEEFF";
+        QTest::newRow("negative count") << sixteen << qint64(-1) << qint64(0) << "";
+        QTest::newRow("most negative count")
+            << sixteen << std::numeric_limits<qint64>::min() << qint64(0) << "";
+    }
+
+    void serialNumberIsShownInHex()
+    {
+        QFETCH(QByteArray, serial);
+        QFETCH(qint64, count);
+        QFETCH(qint64, converted);
+        QFETCH(QString, hex);
+        MainWindow window;
+        fakedevice::script("IdReadSn", {0, {serial}, {count}});
+        click(&window, "pushButton_3");
+        QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN成功：") + hex);
+        QCOMPARE(fakedevice::lastArgs("IdReadSn"), (QVariantList{true, 0}));
+        const QVariantList conversion = fakedevice::lastArgs("HexToAsc");
+        QCOMPARE(conversion.value(1).toLongLong(), converted);
+        QCOMPARE(conversion.value(2).toBool(), true);
+    }
+
+    void serialNumberFailureShowsTheCode()
+    {
+        MainWindow window;
+        fakedevice::script("IdReadSn", {3, {"\x01\x02"}, {2}});
+        click(&window, "pushButton_3");
+        QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN失败，错误代码：3"));
+        QVERIFY(fakedevice::callsOf("HexToAsc").isEmpty());
+    }
+
+    void serialNumberLeavesTheDocumentAlone()
+    {
+        MainWindow window;
+        scriptRecord("IdReadCard", residentFields());
+        click(&window, "pushButton");
+        const QStringList shown = documentTexts(window);
+        const qint64 photoKey = photo(window).cacheKey();
+
+        fakedevice::script("IdReadSn", {0, {QByteArray::fromHex("0102030405060708")}, {8}});
+        click(&window, "pushButton_3");
+        QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN成功：0102030405060708"));
+        QCOMPARE(documentTexts(window), shown);
+        QCOMPARE(photo(window).cacheKey(), photoKey);
+    }
+
+    void missingConversionStopsTheSerialNumberBeforeAnyCall()
+    {
+        MainWindow window;
+        const Unbound unbound(EntryPoint::HexToAsc);
+        click(&window, "pushButton_3");
+        QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN失败，接口库未导出HexToAsc"));
+        QVERIFY(fakedevice::calls().isEmpty());
+    }
+
+    void missingGa467ReadingKeepsTheDocument()
+    {
+        MainWindow window;
+        scriptRecord("IdReadCard", residentFields());
+        click(&window, "pushButton");
+        const QStringList shown = documentTexts(window);
+
+        const Unbound unbound(EntryPoint::SdtReadCard);
+        click(&window, "pushButton_2");
+        QCOMPARE(status(&window), QStringLiteral("读取证件信息失败，接口库未导出SdtReadCard"));
+        QCOMPARE(documentTexts(window), shown);
+        QVERIFY(photoShown(window));
+        QVERIFY(fakedevice::callsOf("SdtReadCard").isEmpty());
+    }
 };
 
-QTEST_MAIN(Testidentity)
+QTEST_MAIN(TestIdentity)
 #include "tst_identity.moc"
