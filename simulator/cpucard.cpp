@@ -1,23 +1,568 @@
-// The CPU cards in the slots of the simulated reader.
+// The CPU cards in the slots of the simulated reader, and the command
+// interpreter they run (see apdu.h).
+#include "apdu.h"
 #include "reader.h"
 
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 namespace sim {
+namespace {
 
-void resetCpuCards() {}
-
-int64_t CpuPowerOn(unsigned char, unsigned char *, int64_t *)
+Bytes ascii(const char *text)
 {
-    return deviceOpen() ? NoCard : NotOpen;
+    return Bytes(text, text + std::strlen(text));
 }
 
-int64_t CpuApdu(unsigned char, int64_t, const unsigned char *, unsigned char *, int64_t *)
+Bytes concat(std::initializer_list<Bytes> parts)
 {
-    return deviceOpen() ? NoCard : NotOpen;
+    Bytes joined;
+    for (const Bytes &part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
 }
 
-int64_t CpuPowerOff(unsigned char)
+// A BER-TLV with a one- or two-byte tag; values here stay under 128 bytes.
+Bytes tlv(uint16_t tag, const Bytes &value)
 {
-    return deviceOpen() ? NoCard : NotOpen;
+    Bytes encoded;
+    if (tag > 0xFF)
+        encoded.push_back(static_cast<unsigned char>(tag >> 8));
+    encoded.push_back(static_cast<unsigned char>(tag & 0xFF));
+    encoded.push_back(static_cast<unsigned char>(value.size()));
+    encoded.insert(encoded.end(), value.begin(), value.end());
+    return encoded;
+}
+
+CardFile dedicatedFile(uint16_t id, Bytes name, std::string label, std::vector<CardFile> children)
+{
+    CardFile file;
+    file.dedicated = true;
+    file.id = id;
+    file.name = std::move(name);
+    file.label = std::move(label);
+    file.children = std::move(children);
+    return file;
+}
+
+CardFile recordFile(uint16_t id, unsigned char sfi, std::vector<Bytes> records)
+{
+    CardFile file;
+    file.id = id;
+    file.sfi = sfi;
+    file.records = std::move(records);
+    return file;
+}
+
+// The social security application's DF name: "sx1.sh." followed by "社会保障"
+// in GB18030, as the cards of that scheme carry it.
+const Bytes socialSecurityName{0x73, 0x78, 0x31, 0x2E, 0x73, 0x68, 0x2E, 0xC9,
+                               0xE7, 0xBB, 0xE1, 0xB1, 0xA3, 0xD5, 0xCF};
+const Bytes debitAid{0xA0, 0x00, 0x00, 0x03, 0x33, 0x01, 0x01, 0x01};
+
+constexpr uint16_t masterFileId = 0x3F00;
+
+} // namespace
+
+const CardFile &userCard()
+{
+    static const CardFile mf = dedicatedFile(
+        masterFileId, {}, {},
+        {
+            // Card identification: simple-TLV records, tag = record identifier.
+            recordFile(0xEF05, 0x05,
+                       {
+                           tlv(0x01, {0x31, 0x01, 0x00, 0x53, 0x49, 0x4D, 0x00, 0x00, 0x07, 0x18,
+                                      0x29, 0x3A, 0x4B, 0x5C, 0x6D, 0x7E}),
+                           tlv(0x02, {0x03}),
+                           tlv(0x03, ascii("3.00")),
+                           tlv(0x04, ascii("990100000718")),
+                           tlv(0x05, {0x20, 0x25, 0x09, 0x15}),
+                           tlv(0x06, {0x20, 0x35, 0x09, 0x15}),
+                           tlv(0x07, ascii("SR0718293")),
+                       }),
+            dedicatedFile(0x1001, socialSecurityName, "SOCIAL SECURITY",
+                          {
+                              // Holder: identity number, name (GB18030), gender.
+                              recordFile(0x0008, 0x08,
+                                         {
+                                             tlv(0x08, ascii("990100198807230416")),
+                                             tlv(0x09, {0xBA, 0xAB, 0xC7, 0xE0, 0xE1, 0xB0}),
+                                             tlv(0x0A, ascii("2")),
+                                         }),
+                          }),
+            dedicatedFile(
+                0, debitAid, "DEBIT CARD",
+                {
+                    // Track 2 equivalent data and the holder's name.
+                    recordFile(0, 0x01,
+                               {
+                                   tlv(0x70, concat({
+                                                 tlv(0x57, {0x62, 0x99, 0x99, 0x00, 0x00, 0x71,
+                                                            0x82, 0x93, 0xD3, 0x50, 0x92, 0x20,
+                                                            0x00, 0x00, 0x00, 0x00, 0x0F}),
+                                                 tlv(0x5F20, ascii("HAN/QINGLAN")),
+                                             })),
+                               }),
+                }),
+        });
+    return mf;
+}
+
+const CardFile &psamCard()
+{
+    static const CardFile mf = dedicatedFile(
+        masterFileId, {}, {},
+        {
+            // The terminal number this module is bound to.
+            recordFile(0x0016, 0x16, {tlv(0x01, {0x00, 0x00, 0x07, 0x18, 0x29, 0x30})}),
+            dedicatedFile(0x1001, ascii("SR.PSAM.APP"), "PSAM", {}),
+        });
+    return mf;
+}
+
+namespace {
+
+Bytes withStatus(Bytes data, uint16_t sw)
+{
+    data.push_back(static_cast<unsigned char>(sw >> 8));
+    data.push_back(static_cast<unsigned char>(sw & 0xFF));
+    return data;
+}
+
+Bytes status(uint16_t sw)
+{
+    return withStatus({}, sw);
+}
+
+// One byte of a length in a status word: 256 is written 00.
+uint16_t withLength(uint16_t sw, std::size_t length)
+{
+    return static_cast<uint16_t>(sw | (length & 0xFF));
+}
+
+struct Command
+{
+    unsigned char cla = 0;
+    unsigned char ins = 0;
+    unsigned char p1 = 0;
+    unsigned char p2 = 0;
+    Bytes data;
+    bool hasLe = false;
+    std::size_t ne = 0; // expected length; 256 for an Le of 00
+};
+
+// The four cases of a short APDU. False for anything else, including the
+// extended-length form (an Lc byte of 00 followed by more bytes).
+bool parse(const unsigned char *bytes, std::size_t length, Command &command)
+{
+    command.cla = bytes[0];
+    command.ins = bytes[1];
+    command.p1 = bytes[2];
+    command.p2 = bytes[3];
+    if (length == 4)
+        return true;
+    if (length == 5) {
+        command.hasLe = true;
+        command.ne = bytes[4] == 0 ? 256 : bytes[4];
+        return true;
+    }
+    const std::size_t lc = bytes[4];
+    if (lc == 0)
+        return false;
+    if (length != 5 + lc && length != 6 + lc)
+        return false;
+    command.data.assign(bytes + 5, bytes + 5 + lc);
+    if (length == 6 + lc) {
+        command.hasLe = true;
+        command.ne = bytes[5 + lc] == 0 ? 256 : bytes[5 + lc];
+    }
+    return true;
+}
+
+// Data produced by a command, delivered as the Le asks.
+Bytes answer(CardSession &session, const Command &command, Bytes data)
+{
+    if (data.empty())
+        return status(SwSuccess);
+    if (!command.hasLe) {
+        const std::size_t size = data.size();
+        session.heldBack = std::move(data);
+        return status(withLength(SwBytesAvailable, size));
+    }
+    if (command.ne == 256 || command.ne == data.size())
+        return withStatus(std::move(data), SwSuccess);
+    return status(withLength(SwExactLength, data.size()));
+}
+
+uint64_t nextRandom(CardSession &session)
+{
+    // xorshift64*: plenty for challenges of a simulated card.
+    uint64_t x = session.randomState;
+    x ^= x >> 12;
+    x ^= x << 25;
+    x ^= x >> 27;
+    session.randomState = x;
+    return x * 0x2545F4914F6CDD1DULL;
+}
+
+bool startsWith(const Bytes &name, const Bytes &prefix)
+{
+    return !prefix.empty() && prefix.size() <= name.size()
+           && std::equal(prefix.begin(), prefix.end(), name.begin());
+}
+
+const CardFile *findByName(const CardFile &df, const Bytes &name)
+{
+    if (df.dedicated && startsWith(df.name, name))
+        return &df;
+    for (const CardFile &child : df.children) {
+        if (const CardFile *found = findByName(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+const CardFile *parentOf(const CardFile &root, const CardFile *file)
+{
+    for (const CardFile &child : root.children) {
+        if (&child == file)
+            return &root;
+        if (const CardFile *found = parentOf(child, file))
+            return found;
+    }
+    return nullptr;
+}
+
+enum class Wanted { Any, Dedicated, Elementary };
+
+const CardFile *childById(const CardFile &df, uint16_t id, Wanted wanted)
+{
+    for (const CardFile &child : df.children) {
+        if (child.id != id || id == 0)
+            continue;
+        if (wanted == Wanted::Any || child.dedicated == (wanted == Wanted::Dedicated))
+            return &child;
+    }
+    return nullptr;
+}
+
+Bytes controlInformation(const CardFile &file)
+{
+    Bytes inner;
+    if (!file.dedicated)
+        inner = tlv(0x82, {0x05}); // linear variable records, simple-TLV
+    if (file.id != 0)
+        inner = concat({inner, tlv(0x83, {static_cast<unsigned char>(file.id >> 8),
+                                          static_cast<unsigned char>(file.id & 0xFF)})});
+    if (!file.name.empty())
+        inner = concat({inner, tlv(0x84, file.name)});
+    if (file.sfi != 0)
+        inner = concat({inner, tlv(0x88, {file.sfi})});
+    if (!file.label.empty())
+        inner = concat({inner, tlv(0xA5, tlv(0x50, ascii(file.label.c_str())))});
+    return tlv(0x6F, inner);
+}
+
+uint16_t fileId(const Bytes &data)
+{
+    return static_cast<uint16_t>(data[0] << 8 | data[1]);
+}
+
+Bytes select(CardSession &session, const Command &command)
+{
+    if (command.p2 != 0x00 && command.p2 != 0x0C)
+        return status(SwWrongP1P2);
+    const CardFile *file = nullptr;
+    switch (command.p1) {
+    case 0x00:
+        if (command.data.empty()) {
+            file = session.mf;
+            break;
+        }
+        if (command.data.size() != 2)
+            return status(SwLcInconsistent);
+        file = fileId(command.data) == session.mf->id
+                   ? session.mf
+                   : childById(*session.currentDf, fileId(command.data), Wanted::Any);
+        break;
+    case 0x01:
+    case 0x02:
+        if (command.data.size() != 2)
+            return status(SwLcInconsistent);
+        file = childById(*session.currentDf, fileId(command.data),
+                         command.p1 == 0x01 ? Wanted::Dedicated : Wanted::Elementary);
+        break;
+    case 0x03:
+        if (!command.data.empty())
+            return status(SwLcInconsistent);
+        file = parentOf(*session.mf, session.currentDf);
+        break;
+    case 0x04:
+        if (command.data.empty() || command.data.size() > 16)
+            return status(SwLcInconsistent);
+        file = findByName(*session.mf, command.data);
+        break;
+    default:
+        return status(SwWrongP1P2);
+    }
+    if (!file)
+        return status(SwFileNotFound);
+    if (file->dedicated) {
+        session.currentDf = file;
+        session.currentEf = nullptr;
+    } else {
+        session.currentEf = file;
+    }
+    if (command.p2 == 0x0C)
+        return status(SwSuccess);
+    return answer(session, command, controlInformation(*file));
+}
+
+Bytes readRecord(CardSession &session, const Command &command)
+{
+    if (!command.data.empty())
+        return status(SwWrongLength);
+    const unsigned sfi = command.p2 >> 3;
+    const unsigned mode = command.p2 & 0x07;
+    if (command.p1 == 0 || sfi == 0x1F || (mode != 0x04 && mode != 0x00))
+        return status(SwWrongP1P2);
+    const CardFile *ef = session.currentEf;
+    if (sfi != 0) {
+        ef = nullptr;
+        for (const CardFile &child : session.currentDf->children) {
+            if (!child.dedicated && child.sfi == sfi)
+                ef = &child;
+        }
+        if (!ef)
+            return status(SwFileNotFound);
+        session.currentEf = ef;
+    }
+    if (!ef)
+        return status(SwNoCurrentEf);
+    const Bytes *record = nullptr;
+    if (mode == 0x04) {
+        if (command.p1 <= ef->records.size())
+            record = &ef->records[command.p1 - 1];
+    } else {
+        for (const Bytes &candidate : ef->records) {
+            if (!candidate.empty() && candidate.front() == command.p1) {
+                record = &candidate;
+                break;
+            }
+        }
+    }
+    if (!record)
+        return status(SwRecordNotFound);
+    return answer(session, command, *record);
+}
+
+Bytes getChallenge(CardSession &session, const Command &command)
+{
+    if (command.p1 != 0 || command.p2 != 0)
+        return status(SwWrongP1P2);
+    if (!command.data.empty() || !command.hasLe || (command.ne != 4 && command.ne != 8))
+        return status(SwWrongLength);
+    Bytes challenge;
+    while (challenge.size() < command.ne) {
+        const uint64_t value = nextRandom(session);
+        for (int i = 0; i < 8 && challenge.size() < command.ne; ++i)
+            challenge.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    }
+    return withStatus(std::move(challenge), SwSuccess);
+}
+
+Bytes getResponse(CardSession &session, const Command &command)
+{
+    if (command.p1 != 0 || command.p2 != 0)
+        return status(SwWrongP1P2);
+    if (!command.data.empty() || !command.hasLe)
+        return status(SwWrongLength);
+    Bytes &held = session.heldBack;
+    if (held.empty())
+        return status(SwConditionsNotMet);
+    if (command.ne == 256 || command.ne == held.size()) {
+        Bytes data;
+        data.swap(held);
+        return withStatus(std::move(data), SwSuccess);
+    }
+    if (command.ne > held.size())
+        return status(withLength(SwExactLength, held.size()));
+    // Part of it now; the rest stays for the next GET RESPONSE.
+    Bytes part(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(command.ne));
+    held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(command.ne));
+    return withStatus(std::move(part), withLength(SwBytesAvailable, held.size()));
+}
+
+} // namespace
+
+CardSession startSession(const CardFile &mf, uint64_t seed)
+{
+    CardSession session;
+    session.mf = &mf;
+    session.currentDf = &mf;
+    session.randomState = seed != 0 ? seed : 0x9E3779B97F4A7C15ULL;
+    return session;
+}
+
+uint16_t statusWord(const Bytes &response)
+{
+    if (response.size() < 2)
+        return 0;
+    return static_cast<uint16_t>(response[response.size() - 2] << 8 | response.back());
+}
+
+Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t length)
+{
+    if (!session.mf)
+        return status(SwConditionsNotMet);
+    if (!bytes || length < 4)
+        return status(SwWrongLength);
+    Command command;
+    const bool wellFormed = parse(bytes, length, command);
+    if (command.ins != 0xC0)
+        session.heldBack.clear();
+    if (command.cla != 0x00)
+        return status(SwUnknownClass);
+    switch (command.ins) {
+    case 0xA4:
+    case 0xB2:
+    case 0x84:
+    case 0xC0:
+        break;
+    default:
+        return status(SwUnknownInstruction);
+    }
+    if (!wellFormed)
+        return status(SwWrongLength);
+    switch (command.ins) {
+    case 0xA4:
+        return select(session, command);
+    case 0xB2:
+        return readRecord(session, command);
+    case 0x84:
+        return getChallenge(session, command);
+    default:
+        return getResponse(session, command);
+    }
+}
+
+namespace {
+
+// Contactless ATRs end in a check byte: the XOR of every byte after TS.
+Bytes withCheckByte(Bytes atr)
+{
+    unsigned char check = 0;
+    for (std::size_t i = 1; i < atr.size(); ++i)
+        check ^= atr[i];
+    atr.push_back(check);
+    return atr;
+}
+
+struct Slot
+{
+    Slot(unsigned char slotNumber, Bytes answerToReset, const CardFile &(*slotCard)())
+        : number(slotNumber), atr(std::move(answerToReset)), card(slotCard)
+    {
+    }
+
+    unsigned char number;
+    Bytes atr;
+    const CardFile &(*card)();
+    bool powered = false;
+    CardSession session;
+};
+
+// The full-size slot and the contactless interfaces hold user cards, the
+// three PSAM slots security modules; every card has an ATR of its own.
+std::array<Slot, 6> &cardSlots()
+{
+    static std::array<Slot, 6> cards{{
+        {0x01, concat({{0x3B, 0x6C, 0x00, 0x00}, ascii("SRCPU.SSC300")}), userCard},
+        {0x11, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-1.20")}), psamCard},
+        {0x12, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-2.20")}), psamCard},
+        {0x13, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-3.20")}), psamCard},
+        {0x41, withCheckByte(concat({{0x3B, 0x8C, 0x80, 0x01}, ascii("SRCPU.TYPEA1")})), userCard},
+        {0x42,
+         withCheckByte({0x3B, 0x88, 0x80, 0x01, 0x53, 0x52, 0x42, 0x31, 0x00, 0xB3, 0x81, 0x71}),
+         userCard},
+    }};
+    return cards;
+}
+
+Slot *findSlot(unsigned char number)
+{
+    for (Slot &slot : cardSlots()) {
+        if (slot.number == number)
+            return &slot;
+    }
+    return nullptr;
+}
+
+// A reader frame holds at least the four header bytes and at most this many.
+constexpr int64_t longestCommand = 1024;
+
+} // namespace
+
+void resetCpuCards()
+{
+    for (Slot &slot : cardSlots()) {
+        slot.powered = false;
+        slot.session = CardSession();
+    }
+}
+
+int64_t CpuPowerOn(unsigned char slotNumber, unsigned char *atr, int64_t *atrLength)
+{
+    if (!deviceOpen())
+        return NotOpen;
+    if (!atr || !atrLength)
+        return NullArgument;
+    Slot *slot = findSlot(slotNumber);
+    if (!slot)
+        return CpuBadSlot;
+    // Powering on a powered card resets it, as a warm reset would.
+    slot->session = startSession(slot->card(), QRandomGenerator::global()->generate64());
+    slot->powered = true;
+    std::copy(slot->atr.begin(), slot->atr.end(), atr);
+    *atrLength = static_cast<int64_t>(slot->atr.size());
+    return Ok;
+}
+
+int64_t CpuApdu(unsigned char slotNumber, int64_t commandLength, const unsigned char *command,
+                unsigned char *response, int64_t *responseLength)
+{
+    if (!deviceOpen())
+        return NotOpen;
+    if (!command || !response || !responseLength)
+        return NullArgument;
+    Slot *slot = findSlot(slotNumber);
+    if (!slot)
+        return CpuBadSlot;
+    if (!slot->powered)
+        return CpuNotPowered;
+    if (commandLength < 4 || commandLength > longestCommand)
+        return CpuBadCommand;
+    const Bytes answer = respond(slot->session, command, static_cast<std::size_t>(commandLength));
+    std::copy(answer.begin(), answer.end(), response);
+    *responseLength = static_cast<int64_t>(answer.size());
+    return Ok;
+}
+
+int64_t CpuPowerOff(unsigned char slotNumber)
+{
+    if (!deviceOpen())
+        return NotOpen;
+    Slot *slot = findSlot(slotNumber);
+    if (!slot)
+        return CpuBadSlot;
+    // Powering off a card that is off already changes nothing.
+    slot->powered = false;
+    slot->session = CardSession();
+    return Ok;
 }
 
 } // namespace sim
