@@ -192,6 +192,21 @@ QByteArray portraitPng(const Document &document)
            + pngChunk("IEND", QByteArray());
 }
 
+// Check character of an 18-character identity number over its first 17
+// digits: weights 2^(17-i) mod 11 from the left, the remainder of the sum
+// mapped onto "10X98765432".
+char identityCheckDigit(const QByteArray &first17)
+{
+    static const char checkDigits[] = "10X98765432";
+    int sum = 0;
+    int weight = 1;
+    for (int i = first17.size() - 1; i >= 0; --i) {
+        weight = weight * 2 % 11;
+        sum += (first17.at(i) - '0') * weight;
+    }
+    return checkDigits[sum % 11];
+}
+
 QByteArray fullIdNumber(const char *idNumber)
 {
     const QByteArray number(idNumber);
@@ -216,18 +231,6 @@ int64_t readDocument(char *record)
 }
 
 } // namespace
-
-char identityCheckDigit(const QByteArray &first17)
-{
-    static const char checkDigits[] = "10X98765432";
-    int sum = 0;
-    int weight = 1;
-    for (int i = first17.size() - 1; i >= 0; --i) {
-        weight = weight * 2 % 11;
-        sum += (first17.at(i) - '0') * weight;
-    }
-    return checkDigits[sum % 11];
-}
 
 QByteArray identityPhoto(IdentityKind kind)
 {

@@ -22,8 +22,4 @@ QByteArray identityPhoto(IdentityKind kind);
 // The 8-byte serial number of the document's card body.
 QByteArray identitySerial(IdentityKind kind);
 
-// Check digit of an 18-character identity number over its first 17 digits
-// (weights 2^(17-i) mod 11, remainder mapped onto "10X98765432").
-char identityCheckDigit(const QByteArray &first17);
-
 } // namespace sim

@@ -512,21 +512,6 @@ private slots:
         QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN失败，接口库未导出HexToAsc"));
         QVERIFY(fakedevice::calls().isEmpty());
     }
-
-    void missingGa467ReadingKeepsTheDocument()
-    {
-        MainWindow window;
-        scriptRecord("IdReadCard", residentFields());
-        click(&window, "pushButton");
-        const QStringList shown = documentTexts(window);
-
-        const Unbound unbound(EntryPoint::SdtReadCard);
-        click(&window, "pushButton_2");
-        QCOMPARE(status(&window), QStringLiteral("读取证件信息失败，接口库未导出SdtReadCard"));
-        QCOMPARE(documentTexts(window), shown);
-        QVERIFY(photoShown(window));
-        QVERIFY(fakedevice::callsOf("SdtReadCard").isEmpty());
-    }
 };
 
 QTEST_MAIN(TestIdentity)

@@ -163,39 +163,6 @@ private slots:
         QCOMPARE(image.size(), QSize(102, 126));
         QCOMPARE(sim::identitySerial(kind).size(), 8);
     }
-
-    void documentsDifferFromEachOther()
-    {
-        QSet<QByteArray> photos, serials;
-        for (int kind = 0; kind < sim::identityKindCount; ++kind) {
-            photos.insert(sim::identityPhoto(static_cast<sim::IdentityKind>(kind)));
-            serials.insert(sim::identitySerial(static_cast<sim::IdentityKind>(kind)));
-        }
-        QCOMPARE(photos.size(), sim::identityKindCount);
-        QCOMPARE(serials.size(), sim::identityKindCount);
-    }
-
-    void checkDigitFollowsTheWeights_data()
-    {
-        QTest::addColumn<QByteArray>("first17");
-        QTest::newRow("zeros") << QByteArray("00000000000000000");
-        QTest::newRow("check X") << QByteArray("99010219900100001");
-        QTest::newRow("nines") << QByteArray("99999999999999999");
-        for (char last = '0'; last <= '9'; ++last) {
-            const QByteArray first17 = QByteArray("9901021990010100") + last;
-            QTest::newRow(first17.constData()) << first17;
-        }
-    }
-
-    void checkDigitFollowsTheWeights()
-    {
-        QFETCH(QByteArray, first17);
-        const QString number = QString::fromLatin1(first17) + '0';
-        QCOMPARE(QChar::fromLatin1(sim::identityCheckDigit(first17)),
-                 expectedCheckCharacter(number));
-        if (QTest::currentDataTag() == QByteArray("check X"))
-            QCOMPARE(sim::identityCheckDigit(first17), 'X');
-    }
 };
 
 QTEST_MAIN(TestSimIdentity)
