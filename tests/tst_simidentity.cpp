@@ -2,9 +2,11 @@
 // program sees them and through the record builders behind them.
 #include "errors.h"
 #include "identity.h"
+#include "mainwindow.h"
 #include "windowtest.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QSet>
 #include <QTextCodec>
 #include <QtTest>
@@ -162,6 +164,26 @@ private slots:
         QVERIFY(image.loadFromData(photo));
         QCOMPARE(image.size(), QSize(102, 126));
         QCOMPARE(sim::identitySerial(kind).size(), 8);
+    }
+
+    // The whole road: the window reads each kind from the simulated reader.
+    void windowShowsEachKindInTurn()
+    {
+        MainWindow window;
+        QSet<QString> others;
+        for (int reading = 0; reading < sim::identityKindCount; ++reading) {
+            click(&window, reading % 2 ? "pushButton_2" : "pushButton");
+            QCOMPARE(status(&window), QStringLiteral("读取证件信息成功"));
+            QVERIFY(!text(&window, "lineEdit_name").isEmpty());
+            QVERIFY(!child<QLabel>(&window, "label_photo")->pixmap(Qt::ReturnByValue).isNull());
+            others.insert(text(&window, "lineEdit_other").section(QStringLiteral("  "), 0, 0));
+        }
+        QCOMPARE(others, (QSet<QString>{"证件类型标识：", "证件类型标识：I", "证件类型标识：J"}));
+
+        click(&window, "pushButton_3");
+        QVERIFY(QRegularExpression("^读二代证卡体管理号SN成功：[0-9A-F]{16}$")
+                    .match(status(&window))
+                    .hasMatch());
     }
 };
 
