@@ -1,9 +1,8 @@
 // Tab "社保卡": social security card.
 #include "mainwindow.h"
 #include "operation.h"
+#include "records.h"
 #include "ui_mainwindow.h"
-
-#include <utility>
 
 namespace {
 constexpr std::size_t ssseTextSize = 4096;
@@ -28,24 +27,22 @@ void MainWindow::on_pushButton_11_clicked()
     }
     readCard.report(QStringLiteral("读取社保卡信息成功"));
 
-    // Field 9 is not shown. A short record empties the fields it lacks, so
-    // that one card's data is never shown beside another's.
-    const QStringList fields = cardTextRecord(record.text());
-    const std::pair<int, QLineEdit *> shown[] = {
-        {0, ui->lineEdit_SsseIdentityNumber},
-        {1, ui->lineEdit_SsseCategory},
-        {2, ui->lineEdit_SsseStandardVersion},
-        {3, ui->lineEdit_SsseInitOrg},
-        {4, ui->lineEdit_SsseBegin},
-        {5, ui->lineEdit_SsseValid},
-        {6, ui->lineEdit_SsseCardNumber},
-        {7, ui->lineEdit_SsseIdNumber},
-        {8, ui->lineEdit_SsseName},
-        {10, ui->lineEdit_SsseGender},
-        {11, ui->lineEdit_SsseNation},
-        {12, ui->lineEdit_SsseBirthPlace},
-        {13, ui->lineEdit_SsseBirthDate},
+    const std::array<QString, 13> display = socialSecurityDisplay(cardTextRecord(record.text()));
+    QLineEdit *const shown[] = {
+        ui->lineEdit_SsseIdentityNumber,
+        ui->lineEdit_SsseCategory,
+        ui->lineEdit_SsseStandardVersion,
+        ui->lineEdit_SsseInitOrg,
+        ui->lineEdit_SsseBegin,
+        ui->lineEdit_SsseValid,
+        ui->lineEdit_SsseCardNumber,
+        ui->lineEdit_SsseIdNumber,
+        ui->lineEdit_SsseName,
+        ui->lineEdit_SsseGender,
+        ui->lineEdit_SsseNation,
+        ui->lineEdit_SsseBirthPlace,
+        ui->lineEdit_SsseBirthDate,
     };
-    for (const auto &[index, lineEdit] : shown)
-        lineEdit->setText(recordField(fields, index));
+    for (std::size_t i = 0; i < display.size(); ++i)
+        shown[i]->setText(display[i]);
 }

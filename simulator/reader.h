@@ -16,8 +16,9 @@ COMMON_INTERFACE_ENTRY_POINTS(SIMULATED_READER_DECLARE, COMMON_INTERFACE_IGNORE_
 // operation answers NotOpen while this is false.
 bool deviceOpen();
 
-// Forgets every card's state (powered slots, authenticated sectors, written
-// data, the pending ARQC); called when the device is closed and by tests.
+// Ends every card's session (powered slots, the authenticated sector, the
+// pending ARQC) when the device is opened or closed. What was written to a
+// card stays for the life of the process, as it would on a real card.
 void resetCards();
 
 // The part of resetCards() that belongs to each card model.

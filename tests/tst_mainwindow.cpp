@@ -41,6 +41,9 @@ private slots:
         QCOMPARE(window.size(), QSize(543, 439));
         QVERIFY(!child<QTabWidget>(&window, "tabWidget")->isVisible());
         QCOMPARE(status(&window), QStringLiteral("提示信息：请先点击\u201D打开设备\u201C"));
+        // Status texts carry library text (the social security error text):
+        // markup in it is shown as written.
+        QCOMPARE(child<QLabel>(&window, "label_Tip")->textFormat(), Qt::PlainText);
         QVERIFY(child<QMenuBar>(&window, "menuBar")->actions().isEmpty());
         QVERIFY(!window.findChild<QStatusBar *>());
     }
