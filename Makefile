@@ -5,7 +5,7 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 # How long `make fuzz` runs each fuzz target, in seconds.
-FUZZ_SECONDS ?= 300
+FUZZ_SECONDS ?= 120
 GENERATOR  ?= Ninja
 JOBS       ?= $(shell nproc)
 
