@@ -10,6 +10,37 @@ namespace {
 // from the card, so an image header declaring more than this is refused
 // before anything is decoded or allocated for it.
 constexpr int largestPhotoSide = 2048;
+
+bool withinPhotoSides(const QSize &size)
+{
+    return size.width() <= largestPhotoSide && size.height() <= largestPhotoSide;
+}
+
+// The formats whose decoders allocate the size that the reader reports
+// before decoding, so that checking it bounds the memory a photo costs.
+// Others are refused: an icon file reports the size in its directory while
+// the PNG or BMP inside it is decoded at the size of its own header, and
+// formats that plugins add on one machine or another have not been checked.
+bool isPhotoFormat(const QByteArray &format)
+{
+    return format == "png" || format == "jpeg" || format == "bmp" || format == "gif";
+}
+
+// A GIF is decoded onto its logical screen (bytes 6 to 9 of the file), but
+// when that screen is much larger than the first frame the reader reports
+// the frame's size instead: a 6403 x 1 screen around a 3 x 1 frame reads as
+// 3 x 1 and decodes as 6403 x 1. A screen of 0 takes the frame's extent,
+// which the reported size does cover.
+bool gifScreenWithinPhotoSides(const QByteArray &file)
+{
+    if (file.size() < 10)
+        return false;
+    const auto le16 = [&file](int at) {
+        return static_cast<unsigned char>(file.at(at))
+               | static_cast<unsigned char>(file.at(at + 1)) << 8;
+    };
+    return withinPhotoSides(QSize(le16(6), le16(8)));
+}
 } // namespace
 
 IdentityDisplay identityDisplay(const QStringList &fields)
@@ -47,8 +78,13 @@ QImage identityPhoto(const QString &base64)
     QBuffer device(&file);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
+    const QByteArray format = reader.format();
+    if (!isPhotoFormat(format))
+        return QImage();
     const QSize size = reader.size();
-    if (!size.isValid() || size.width() > largestPhotoSide || size.height() > largestPhotoSide)
+    if (!size.isValid() || !withinPhotoSides(size))
+        return QImage();
+    if (format == "gif" && !gifScreenWithinPhotoSides(file))
         return QImage();
     return reader.read();
 }

@@ -29,8 +29,9 @@ struct IdentityDisplay
 IdentityDisplay identityDisplay(const QStringList &fields);
 
 // The photo field decoded: Base64 of an image file in whatever format its
-// header names. Null when it is empty, does not decode, or declares a side
-// longer than any identity photo could have (nothing is allocated for it).
+// header names. Null when it is empty, does not decode, is not a PNG, JPEG,
+// BMP or GIF file, or declares a side longer than any identity photo could
+// have (nothing is allocated for it).
 QImage identityPhoto(const QString &base64);
 
 // The record fields of a social security card in the order of the tab's

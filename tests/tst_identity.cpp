@@ -15,6 +15,10 @@
 #include <QtTest>
 
 #include <array>
+#include <functional>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace windowtest;
 
@@ -65,30 +69,166 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
     return bigEndian(data.size()) + type + data + bigEndian(crc32(type + data));
 }
 
-// A well-formed PNG whose header declares width × height RGBA pixels, followed
-// by the first rows only: a decoder that trusts the header allocates the
-// whole image before it finds out.
-QString declaredPng(quint32 width, quint32 height)
+// A well-formed PNG whose header declares width × height RGBA pixels of
+// 8 or 16 bits, followed by the first rows only: a decoder that trusts the
+// header allocates the whole image before it finds out.
+QByteArray declaredPngFile(quint32 width, quint32 height, char depth = 8)
 {
     const QByteArray header =
-        bigEndian(width) + bigEndian(height) + QByteArray("\x08\x06\0\0\0", 5);
+        bigEndian(width) + bigEndian(height) + depth + QByteArray("\x06\0\0\0", 4);
     const QByteArray rows = qCompress(QByteArray(4 * 1024, '\0')).mid(4);
-    const QByteArray file = QByteArray("\x89PNG\r\n\x1a\n") + pngChunk("IHDR", header)
-                            + pngChunk("IDAT", rows) + pngChunk("IEND", QByteArray());
-    return QString::fromLatin1(file.toBase64());
+    return QByteArray("\x89PNG\r\n\x1a\n") + pngChunk("IHDR", header) + pngChunk("IDAT", rows)
+           + pngChunk("IEND", QByteArray());
 }
 
-// The highest virtual size the process has had, in kB.
-qint64 peakVirtualKb()
+QString declaredPng(quint32 width, quint32 height)
+{
+    return QString::fromLatin1(declaredPngFile(width, height).toBase64());
+}
+
+// A size from /proc/self/status, in kB.
+qint64 statusKb(const char *key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmPeak:"))
-            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(key)) {
+            const QByteArray value = line.mid(static_cast<int>(qstrlen(key))).trimmed();
+            return value.left(value.indexOf(' ')).toLongLong();
+        }
     }
     return -1;
+}
+
+// The highest virtual size the process has had, in kB.
+qint64 peakVirtualKb()
+{
+    return statusKb("VmPeak:");
+}
+
+QByteArray littleEndian16(int value)
+{
+    return QByteArray(1, static_cast<char>(value & 0xFF)) + static_cast<char>(value >> 8 & 0xFF);
+}
+
+QByteArray littleEndian32(int value)
+{
+    return littleEndian16(value & 0xFFFF) + littleEndian16(value >> 16 & 0xFFFF);
+}
+
+// A GIF of one frame placed on a logical screen of its own size, each pixel
+// coded as it is (a clear code before every two keeps the codes 3 bits wide).
+QByteArray gifFile(int screenWidth, int screenHeight, int frameWidth, int frameHeight)
+{
+    QByteArray codes;
+    quint32 bits = 0;
+    int count = 0;
+    const auto put = [&](int code) {
+        bits |= static_cast<quint32>(code) << count;
+        for (count += 3; count >= 8; count -= 8, bits >>= 8)
+            codes.append(static_cast<char>(bits & 0xFF));
+    };
+    for (int pixel = 0; pixel < frameWidth * frameHeight && pixel < 64; ++pixel) {
+        if (pixel % 2 == 0)
+            put(4);
+        put(pixel % 4);
+    }
+    put(5);
+    if (count > 0)
+        codes.append(static_cast<char>(bits & 0xFF));
+    return QByteArray("GIF89a") + littleEndian16(screenWidth) + littleEndian16(screenHeight)
+           + QByteArray("\x81\0\0\x20\x40\x60\xe0\xd0\xc0\0\0\0\xff\xff\xff,\0\0\0\0", 20)
+           + littleEndian16(frameWidth) + littleEndian16(frameHeight) + QByteArray("\0\x02", 2)
+           + static_cast<char>(codes.size()) + codes + QByteArray("\0;", 2);
+}
+
+// An icon file whose directory names one 16 x 16 image: the file given.
+QByteArray iconHolding(const QByteArray &image)
+{
+    return littleEndian16(0) + littleEndian16(1) + littleEndian16(1) + QByteArray("\x10\x10\0\0", 4)
+           + littleEndian16(1) + littleEndian16(32) + littleEndian32(image.size())
+           + littleEndian32(22) + image;
+}
+
+// A progressive four-component (CMYK) JPEG of 2048 x 2048 whose scans carry
+// no data, repeated while the file stays within longest bytes: the decoder
+// keeps every coefficient of the image (2 bytes per sample) besides the
+// decoded picture, and runs through the whole image once per scan.
+QByteArray progressiveCmykJpeg(int longest)
+{
+    const auto segment = [](char marker, const QByteArray &body) {
+        const int length = body.size() + 2;
+        return QByteArray("\xff", 1) + marker + static_cast<char>(length >> 8)
+               + static_cast<char>(length & 0xFF) + body;
+    };
+    QByteArray quantisation(1, '\0');
+    for (int i = 1; i <= 64; ++i)
+        quantisation.append(static_cast<char>(i));
+    QByteArray frame("\x08\x08\x00\x08\x00\x04", 6);
+    QByteArray firstScan("\x04", 1);
+    for (char component = 1; component <= 4; ++component) {
+        frame += component + QByteArray("\x11\0", 2);
+        firstScan += component + QByteArray(1, '\0');
+    }
+    firstScan += QByteArray(3, '\0');
+    const QByteArray oneCode = QByteArray("\x01", 1) + QByteArray(16, '\0');
+    QByteArray file = QByteArray("\xff\xd8", 2) + segment('\xdb', quantisation)
+                      + segment('\xc2', frame) + segment('\xc4', '\0' + oneCode)
+                      + segment('\xc4', '\x10' + oneCode) + segment('\xda', firstScan);
+    for (int scan = 0; file.size() + 12 <= longest; ++scan) {
+        const char component = static_cast<char>(scan % 4 + 1);
+        file += segment('\xda', QByteArray("\x01", 1) + component + QByteArray("\0\x01\x3f\0", 4));
+    }
+    return file + QByteArray("\xff\xd9", 2);
+}
+
+QByteArray bmpFile(int width, int height)
+{
+    const QByteArray info = littleEndian32(40) + littleEndian32(width) + littleEndian32(height)
+                            + littleEndian16(1) + littleEndian16(32) + QByteArray(24, '\0');
+    return "BM" + littleEndian32(54 + 64) + littleEndian32(0) + littleEndian32(54) + info
+           + QByteArray(64, '\0');
+}
+
+// What a press may cost above the window's idle footprint. The dearest photo
+// costs about 48 MiB: a progressive CMYK JPEG of 2048 x 2048, whose decoder
+// keeps 32 MiB of coefficients beside the 16 MiB picture.
+constexpr qint64 photoMemoryBoundKb = 64 * 1024;
+
+struct Footprint
+{
+    qint64 growthKb = -1; // how far the virtual size rose above where it was
+    bool photoShown = false;
+};
+
+// Runs press in a child process, whose peak virtual size the kernel starts
+// at its size at the fork: the growth is what the press alone cost, however
+// high the test process has been before.
+Footprint footprintOf(const std::function<bool()> &press)
+{
+    int ends[2];
+    if (pipe(ends) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        Footprint footprint;
+        const qint64 idle = statusKb("VmSize:");
+        footprint.photoShown = press();
+        footprint.growthKb = statusKb("VmPeak:") - idle;
+        const bool written = write(ends[1], &footprint, sizeof footprint) == sizeof footprint;
+        _exit(written ? 0 : 1);
+    }
+    close(ends[1]);
+    Footprint footprint;
+    if (child < 0 || read(ends[0], &footprint, sizeof footprint) != sizeof footprint)
+        footprint = Footprint();
+    close(ends[0]);
+    int status = 0;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    return footprint;
 }
 
 // The 15 fields of a resident card; tests change single fields.
@@ -395,6 +535,12 @@ private slots:
         QTest::newRow("not an image") << QString::fromLatin1(QByteArray("plain text").toBase64());
         QTest::newRow("too wide") << photoField(2049, 1);
         QTest::newRow("too tall") << photoField(1, 2049);
+        // The reader reports 3 x 1, the frame's size, yet decodes the screen.
+        QTest::newRow("GIF screen far wider than its frame")
+            << QString::fromLatin1(gifFile(6403, 1, 3, 1).toBase64());
+        // An icon's directory names a size of its own, not the inner file's.
+        QTest::newRow("icon holding a PNG")
+            << QString::fromLatin1(iconHolding(imageFile(4, 5, "PNG")).toBase64());
     }
 
     void photoThatCannotBeShownLeavesTheFrameEmpty()
@@ -443,6 +589,50 @@ private slots:
         QVERIFY(!photoShown(window));
         // Decoding would reserve 4 bytes per declared pixel (1 GB and more).
         QVERIFY2(peakGrowth < 128 * 1024, qPrintable(QString::number(peakGrowth) + " kB"));
+    }
+
+    // What one press costs above the window's idle footprint, for the dearest
+    // photos that are accepted and for files whose reported size is not the
+    // size they decode at.
+    void photoDecodingStaysWithinItsMemoryBound_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("shown");
+        // 7668 bytes are the 10224 characters of Base64 that fit in the read
+        // buffer beside the 14 colons: 751 scans.
+        QTest::newRow("JPEG, CMYK, progressive, 2048 x 2048, as many scans as fit")
+            << progressiveCmykJpeg(7668) << true;
+        QTest::newRow("PNG, 16-bit RGBA, 2048 x 2048, cut short")
+            << declaredPngFile(2048, 2048, 16) << false;
+        QTest::newRow("BMP, 32-bit, 2048 x 2048") << bmpFile(2048, 2048) << true;
+        QTest::newRow("GIF, 2048 x 2048 screen") << gifFile(2048, 2048, 1, 1) << true;
+        QTest::newRow("GIF, 30000 x 3000 screen around a 1 x 1 frame")
+            << gifFile(30000, 3000, 1, 1) << false;
+        QTest::newRow("icon holding a PNG of 20000 x 20000")
+            << iconHolding(declaredPngFile(20000, 20000)) << false;
+    }
+
+    void photoDecodingStaysWithinItsMemoryBound()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, shown);
+        QStringList fields;
+        for (int i = 0; i < 15; ++i)
+            fields.append(QString());
+        fields[14] = QString::fromLatin1(file.toBase64());
+        const QByteArray record = gb18030(fields.join(':'));
+        QVERIFY(record.size() <= fakedevice::bufferSize("IdReadCard", 0));
+        scriptRecord("IdReadCard", record);
+        MainWindow window;
+
+        const Footprint footprint = footprintOf([&window] {
+            click(&window, "pushButton");
+            return photoShown(window);
+        });
+        QVERIFY(footprint.growthKb >= 0);
+        QVERIFY2(footprint.growthKb < photoMemoryBoundKb,
+                 qPrintable(QString::number(footprint.growthKb) + " kB"));
+        QCOMPARE(footprint.photoShown, shown);
     }
 
     void serialNumberIsShownInHex_data()
