@@ -18,7 +18,8 @@
 // A command that produces data but carries no Le (as a T=0 terminal sends
 // it) answers 61xx and holds the data for GET RESPONSE; any other command
 // drops what was held. An Le of 00 accepts all the data there is; another Le
-// that does not match the data answers 6Cxx with the right length.
+// that does not match the data answers 6Cxx with the right length, and the
+// command then changes nothing, so that it can be sent again with that Le.
 #pragma once
 
 #include <cstddef>

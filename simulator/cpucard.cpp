@@ -438,16 +438,31 @@ Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t leng
     }
     if (!wellFormed)
         return status(SwWrongLength);
+    const CardFile *const currentDf = session.currentDf;
+    const CardFile *const currentEf = session.currentEf;
+    Bytes response;
     switch (command.ins) {
     case 0xA4:
-        return select(session, command);
+        response = select(session, command);
+        break;
     case 0xB2:
-        return readRecord(session, command);
+        response = readRecord(session, command);
+        break;
     case 0x84:
-        return getChallenge(session, command);
+        response = getChallenge(session, command);
+        break;
     default:
-        return getResponse(session, command);
+        response = getResponse(session, command);
+        break;
     }
+    // 6Cxx asks the terminal to send the same command again with Le xx, as a
+    // T=0 terminal does at once; so the command must not have taken effect,
+    // or selecting a child or the parent DF would then move a second step.
+    if (statusWord(response) >> 8 == SwExactLength >> 8) {
+        session.currentDf = currentDf;
+        session.currentEf = currentEf;
+    }
+    return response;
 }
 
 namespace {

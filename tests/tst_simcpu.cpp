@@ -211,6 +211,33 @@ private slots:
         QCOMPARE(lastResponse(commands), response);
     }
 
+    // 6Cxx tells a T=0 terminal to send the same command again at once with
+    // Le xx; the first one must not have moved the selection, or selecting a
+    // child or the parent DF would go a step further the second time.
+    void commandAnsweredWithTheRightLengthCanBeSentAgain_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("command"); // without its Le
+        QTest::newRow("child DF") << QByteArray() << QByteArray("00A40100021001");
+        QTest::newRow("DF by identifier") << QByteArray() << QByteArray("00A40000021001");
+        QTest::newRow("parent DF") << socialSecurity + "00" << QByteArray("00A40300");
+        QTest::newRow("record by short identifier") << debit + "00" << QByteArray("00B2010C");
+    }
+
+    void commandAnsweredWithTheRightLengthCanBeSentAgain()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, command);
+        const QByteArray first = (before.isEmpty() ? QByteArray() : before + ";") + command + "01";
+        const QByteArray wrongLength = lastResponse(first);
+        QCOMPARE(wrongLength.size(), 4);
+        QVERIFY(wrongLength.startsWith("6C"));
+        const int length = wrongLength.mid(2).toInt(nullptr, 16);
+        const QByteArray response = lastResponse(first + ";" + command + wrongLength.mid(2));
+        QVERIFY2(response.endsWith("9000"), response.constData());
+        QCOMPARE(response.size(), 2 * (length + 2));
+    }
+
     void anyBytesGetAStatusWord()
     {
         QRandomGenerator random(20260915);
