@@ -1,0 +1,77 @@
+// The identity photo from the card: arbitrary text as the photo field, and
+// arbitrary bytes as the image file inside it. Whatever the header claims,
+// no decoded photo is larger than the largest accepted side, and no large
+// allocation happens on the way (the target runs with -malloc_limit_mb).
+#include "records.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QImage>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+
+namespace {
+
+constexpr int largestSide = 2048;
+
+// The image decoders are Qt's and not instrumented, so what they make of an
+// input is fed back to the fuzzer through extra counters: the decoded size
+// and pixel format and the decoder's warnings each mark a counter of their
+// own, and an input that reaches a new one is kept.
+__attribute__((used, section("__libfuzzer_extra_counters"))) uint8_t seen[4096];
+
+void mark(uint32_t feature)
+{
+    uint8_t &counter = seen[feature % sizeof seen];
+    if (counter < 255)
+        ++counter;
+}
+
+void markWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    mark(qHash(message.left(40)) ^ 0x5bd1e995u);
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+void decode(const QString &field, uint32_t route)
+{
+    const QImage photo = identityPhoto(field);
+    if (photo.isNull()) {
+        mark(route);
+        return;
+    }
+    check(photo.width() <= largestSide && photo.height() <= largestSide);
+    check(photo.width() > 0 && photo.height() > 0);
+    // Width and height in powers of two, and the pixel format.
+    const auto log2 = [](int side) { return 32 - static_cast<uint32_t>(__builtin_clz(side)); };
+    mark(route * 7919u + log2(photo.width()) * 64u + log2(photo.height()) * 2048u
+         + static_cast<uint32_t>(photo.format()) * 131u);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    // Image format plugins are found the way the program finds them.
+    static QCoreApplication application(*argc, *argv);
+    qInstallMessageHandler(markWarnings);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    // The bytes as the image file, Base64-encoded as the card carries it.
+    decode(QString::fromLatin1(bytes.toBase64()), 1);
+    // The bytes as the field's text itself: not Base64, or Base64 with
+    // anything in between.
+    decode(QString::fromLatin1(bytes), 2);
+    return 0;
+}
