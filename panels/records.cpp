@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace {
 // Identity photos are about a hundred pixels on each side. The photo comes
@@ -14,6 +15,18 @@ constexpr int largestPhotoSide = 2048;
 bool withinPhotoSides(const QSize &size)
 {
     return size.width() <= largestPhotoSide && size.height() <= largestPhotoSide;
+}
+
+// Nor is the decoded picture ever larger than the largest one at 32 bits per
+// pixel (16 MiB): a 16-bit RGBA PNG of 2048 x 2048 would take 32 MiB. A GIF
+// does not report its pixel format before decoding; it always decodes to 32
+// bits.
+bool withinPhotoBytes(const QSize &size, QImage::Format format)
+{
+    constexpr qint64 largestBytes = qint64(largestPhotoSide) * largestPhotoSide * 4;
+    const int bits = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerPixel = bits > 0 ? (bits + 7) / 8 : 4;
+    return qint64(size.width()) * size.height() * bytesPerPixel <= largestBytes;
 }
 
 // The formats whose decoders allocate the size that the reader reports
@@ -40,6 +53,31 @@ bool gifScreenWithinPhotoSides(const QByteArray &file)
                | static_cast<unsigned char>(file.at(at + 1)) << 8;
     };
     return withinPhotoSides(QSize(le16(6), le16(8)));
+}
+
+// The text chunks of a PNG file (tEXt, zTXt, iTXt), left out before it is
+// decoded: the tab shows none of them, yet libpng inflates compressed text,
+// megabytes from a few kilobytes, and Qt keeps several copies of it with the
+// image (about 45 MB for 7.5 KB). Anything else, a cut last chunk included,
+// stays as it is.
+QByteArray withoutPngText(const QByteArray &file)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    if (!file.startsWith(signature))
+        return file;
+    QByteArray kept = signature;
+    int at = signature.size();
+    while (file.size() - at >= 12) {
+        const quint32 length = qFromBigEndian<quint32>(file.constData() + at);
+        if (length > static_cast<quint32>(file.size() - at - 12))
+            break;
+        const int chunkSize = 12 + static_cast<int>(length);
+        const QByteArray type = file.mid(at + 4, 4);
+        if (type != "tEXt" && type != "zTXt" && type != "iTXt")
+            kept += file.mid(at, chunkSize);
+        at += chunkSize;
+    }
+    return kept + file.mid(at);
 }
 } // namespace
 
@@ -74,7 +112,7 @@ IdentityDisplay identityDisplay(const QStringList &fields)
 
 QImage identityPhoto(const QString &base64)
 {
-    QByteArray file = QByteArray::fromBase64(base64.toLatin1());
+    QByteArray file = withoutPngText(QByteArray::fromBase64(base64.toLatin1()));
     QBuffer device(&file);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
@@ -82,7 +120,7 @@ QImage identityPhoto(const QString &base64)
     if (!isPhotoFormat(format))
         return QImage();
     const QSize size = reader.size();
-    if (!size.isValid() || !withinPhotoSides(size))
+    if (!size.isValid() || !withinPhotoSides(size) || !withinPhotoBytes(size, reader.imageFormat()))
         return QImage();
     if (format == "gif" && !gifScreenWithinPhotoSides(file))
         return QImage();

@@ -31,7 +31,8 @@ IdentityDisplay identityDisplay(const QStringList &fields);
 // The photo field decoded: Base64 of an image file in whatever format its
 // header names. Null when it is empty, does not decode, is not a PNG, JPEG,
 // BMP or GIF file, or declares a side longer than any identity photo could
-// have (nothing is allocated for it).
+// have or more pixel data than 2048 x 2048 at 32 bits (nothing is allocated
+// for it).
 QImage identityPhoto(const QString &base64);
 
 // The record fields of a social security card in the order of the tab's

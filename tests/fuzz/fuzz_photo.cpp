@@ -1,7 +1,8 @@
 // The identity photo from the card: arbitrary text as the photo field, and
 // arbitrary bytes as the image file inside it. Whatever the header claims,
-// no decoded photo is larger than the largest accepted side, and no large
-// allocation happens on the way (the target runs with -malloc_limit_mb).
+// no decoded photo is larger than the largest accepted side, and decoding
+// never holds more than 64 MiB of heap at once (no single allocation may
+// either: the target runs with -malloc_limit_mb).
 #include "records.h"
 
 #include <QByteArray>
@@ -10,11 +11,36 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <sanitizer/allocator_interface.h>
+
+#include <algorithm>
 #include <cstdint>
 
 namespace {
 
 constexpr int largestSide = 2048;
+constexpr long long largestHeap = 64ll << 20;
+
+// The heap held by one decoding: what it allocated minus what it freed, and
+// the highest that has been.
+bool counting = false;
+long long held = 0;
+long long mostHeld = 0;
+
+void onAllocation(const volatile void *, std::size_t size)
+{
+    if (!counting)
+        return;
+    held += static_cast<long long>(size);
+    mostHeld = std::max(mostHeld, held);
+}
+
+void onRelease(const volatile void *pointer)
+{
+    if (counting)
+        held -= static_cast<long long>(
+            __sanitizer_get_allocated_size(const_cast<const void *>(pointer)));
+}
 
 // The image decoders are Qt's and not instrumented, so what they make of an
 // input is fed back to the fuzzer through extra counters: the decoded size
@@ -42,7 +68,11 @@ void check(bool condition)
 
 void decode(const QString &field, uint32_t route)
 {
+    held = mostHeld = 0;
+    counting = true;
     const QImage photo = identityPhoto(field);
+    counting = false;
+    check(mostHeld <= largestHeap);
     if (photo.isNull()) {
         mark(route);
         return;
@@ -62,6 +92,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     // Image format plugins are found the way the program finds them.
     static QCoreApplication application(*argc, *argv);
     qInstallMessageHandler(markWarnings);
+    __sanitizer_install_malloc_and_free_hooks(onAllocation, onRelease);
     return 0;
 }
 
