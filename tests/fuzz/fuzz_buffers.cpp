@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (responseText.size() > 2046)
         __builtin_trap();
 
-    const QString typed = QString::fromUtf8(reinterpret_cast<const char *>(data),
-                                            static_cast<int>(size));
+    const QString typed =
+        QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<int>(size));
     // The text handed to AscToHex always holds the 2 × count characters it
     // reads, embedded zero bytes and multi-byte characters included.
     const QByteArray padded = paddedHexInput(typed, clampedCount(count, 16));
