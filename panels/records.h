@@ -36,7 +36,7 @@ IdentityDisplay identityDisplay(const QStringList &fields);
 QImage identityPhoto(const QString &base64);
 
 // The record fields of a social security card in the order of the tab's
-// thirteen line edits: identity code, category, specification version,
+// thirteen line edits: identity code, category, card standard version,
 // initialising organisation, issue date, validity, card number, identity
 // number, name, gender, nation, birth place, birth date. Field 9 is not
 // shown; missing fields give empty texts.

@@ -15,7 +15,7 @@ namespace {
 // Both buffers hold 4096 bytes with the terminating zero byte.
 constexpr std::size_t textCapacity = 4096;
 
-// Card identification code, category, specification version, initialising
+// Card identification code, category, card standard version, initialising
 // organisation, issue date, validity, card number, identity number, name,
 // chip type, gender, ethnic group, place of birth, date of birth, generation.
 const char *const recordFields[] = {
