@@ -52,7 +52,7 @@ struct Document
 // region codes 99xxxx do not exist.
 const Document documents[identityKindCount] = {
     {"",
-     "𠮷晓岚",
+     "苏晓岚",
      "",
      "女",
      "2",

@@ -122,7 +122,7 @@ private slots:
         QTest::addColumn<QString>("flag");
         QTest::addColumn<QString>("name");
         QTest::newRow("resident") << sim::IdentityKind::Resident << ""
-                                  << "𠮷晓岚";
+                                  << "苏晓岚";
         QTest::newRow("foreigner") << sim::IdentityKind::Foreigner << "I"
                                    << "柯思婷";
         QTest::newRow("Hong Kong, Macao, Taiwan") << sim::IdentityKind::HongKongMacaoTaiwan << "J"
