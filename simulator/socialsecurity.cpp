@@ -15,23 +15,24 @@ namespace {
 // Both buffers hold 4096 bytes with the terminating zero byte.
 constexpr std::size_t textCapacity = 4096;
 
+// Synthetic: the region code 99 and the place do not exist.
 // Card identification code, category, card standard version, initialising
 // organisation, issue date, validity, card number, identity number, name,
 // chip type, gender, ethnic group, place of birth, date of birth, generation.
 const char *const recordFields[] = {
-    "330100D15600000500A1B2C3D4E5F607",
+    "990100D15600000500A1B2C3D4E5F607",
     "3",
     "3.00",
-    "330100000000",
+    "990100000000",
     "20240315",
     "20340314",
     "H03847261",
-    "330106198807150031",
+    "990106198807150034",
     "陈思远",
     "01",
     "男",
     "汉族",
-    "浙江省杭州市",
+    "云溪省青禾市",
     "19880715",
     "第三代",
 };

@@ -394,7 +394,7 @@ private slots:
         QVERIFY(fields.size() >= 14);
         QCOMPARE(fields.at(8), QStringLiteral("陈思远"));
         QCOMPARE(fields.at(11), QStringLiteral("汉族"));
-        QCOMPARE(fields.at(12), QStringLiteral("浙江省杭州市"));
+        QCOMPARE(fields.at(12), QStringLiteral("云溪省青禾市"));
     }
 
     void socialSecurityFailuresExplainInUtf8_data()
@@ -449,7 +449,7 @@ private slots:
         click(&window, "pushButton_11");
         QCOMPARE(status(&window), QStringLiteral("读取社保卡信息成功"));
         QCOMPARE(text(&window, "lineEdit_SsseName"), QStringLiteral("陈思远"));
-        QCOMPARE(text(&window, "lineEdit_SsseBirthPlace"), QStringLiteral("浙江省杭州市"));
+        QCOMPARE(text(&window, "lineEdit_SsseBirthPlace"), QStringLiteral("云溪省青禾市"));
 
         pCloseDevice();
         click(&window, "pushButton_11");
