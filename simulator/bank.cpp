@@ -170,17 +170,17 @@ struct TagValue
 // What the card itself holds. O, the last online transaction counter, is
 // state; P to W are the terminal's data of the latest transaction.
 const TagValue cardValues[] = {
-    {'A', "6258880000123456"},
+    {'A', "6999002000123451"},
     {'B', "陈思远"},
     {'C', "00"},
-    {'D', "330106198807150031"},
+    {'D', "990106198807150034"},
     {'E', "000000012345"},
     {'F', "000000100000"},
     {'G', "000000050000"},
     {'I', "301231"},
     {'J', "01"},
-    {'K', "6258880000123456=30122201234567800000"},
-    {'L', "B6258880000123456^CHEN/SIYUAN^30122200000000000000"},
+    {'K', "6999002000123451=30122201234567800000"},
+    {'L', "B6999002000123451^CHEN/SIYUAN^30122200000000000000"},
 };
 
 // The terminal's values until a transaction data element replaces them.
