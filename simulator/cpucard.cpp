@@ -101,7 +101,7 @@ const CardFile &userCard()
                     recordFile(0, 0x01,
                                {
                                    tlv(0x70, concat({
-                                                 tlv(0x57, {0x62, 0x99, 0x99, 0x00, 0x00, 0x71,
+                                                 tlv(0x57, {0x69, 0x99, 0x99, 0x00, 0x00, 0x71,
                                                             0x82, 0x93, 0xD3, 0x50, 0x92, 0x20,
                                                             0x00, 0x00, 0x00, 0x00, 0x0F}),
                                                  tlv(0x5F20, ascii("HAN/QINGLAN")),

@@ -194,7 +194,7 @@ private slots:
         QTest::newRow("dropped by the next command")
             << QByteArray("00A40000023F00;0084000004;00C0000006") << QByteArray("6985");
         QTest::newRow("record by SFI") << debit + ";00B2010C00"
-                                       << QByteArray("702157116299990000718293D3509220000000000F"
+                                       << QByteArray("702157116999990000718293D3509220000000000F"
                                                      "5F200B48414E2F51494E474C414E9000");
         QTest::newRow("record by identifier in a DF")
             << socialSecurity + ";00B2094000" << QByteArray("0906BAABC7E0E1B09000");
