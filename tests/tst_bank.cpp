@@ -239,31 +239,6 @@ private slots:
         QCOMPARE(text(&window, "lineEdit_TrAppData"), QStringLiteral("kept"));
         QCOMPARE(fakedevice::callsOf(entry).size(), 1);
     }
-
-    void aMissingExportCallsNothing_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("entry");
-        QTest::newRow("card data") << "pushButton_6" << int(EntryPoint::IccGetCardInfo);
-        QTest::newRow("arqc") << "pushButton_7" << int(EntryPoint::IccGetARQC);
-        QTest::newRow("script") << "pushButton_8" << int(EntryPoint::IccARPCExeScript);
-        QTest::newRow("transactions") << "pushButton_9" << int(EntryPoint::IccGetTrDetail);
-        QTest::newRow("loads") << "pushButton_10" << int(EntryPoint::IccGetLoadDetail);
-    }
-
-    void aMissingExportCallsNothing()
-    {
-        QFETCH(QString, button);
-        QFETCH(int, entry);
-        MainWindow window;
-        setText(&window, "textEdit_IccInfo", "earlier");
-        const Unbound unbound(static_cast<EntryPoint>(entry));
-        click(&window, button.toLatin1());
-        QVERIFY(status(&window).endsWith(QStringLiteral("接口库未导出")
-                                         + entryPointName(static_cast<EntryPoint>(entry))));
-        QCOMPARE(text(&window, "textEdit_IccInfo"), QStringLiteral("earlier"));
-        QVERIFY(fakedevice::calls().isEmpty());
-    }
 };
 
 QTEST_MAIN(TestBank)

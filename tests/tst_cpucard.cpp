@@ -232,16 +232,10 @@ private slots:
             QTest::newRow(name) << QByteArray(button) << static_cast<int>(entry) << command
                                 << QString::fromUtf8(message);
         };
-        row("power on, AscToHex", "pushButton_18", EntryPoint::AscToHex, "",
-            "CPU卡上电失败，接口库未导出AscToHex");
-        row("power on, HexToAsc", "pushButton_18", EntryPoint::HexToAsc, "",
-            "CPU卡上电失败，接口库未导出HexToAsc");
         row("apdu before parity", "pushButton_19", EntryPoint::CpuApdu, "008",
             "CPU卡发送APDU失败，接口库未导出CpuApdu");
         row("apdu before length", "pushButton_19", EntryPoint::HexToAsc, QString(2050, '0'),
             "CPU卡发送APDU失败，接口库未导出HexToAsc");
-        row("power off, AscToHex", "pushButton_20", EntryPoint::AscToHex, "",
-            "CPU卡下电失败，接口库未导出AscToHex");
     }
 
     void missingExportComesBeforeEveryCheck()

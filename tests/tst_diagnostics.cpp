@@ -50,11 +50,14 @@ private slots:
         QTest::addColumn<QString>("success");
         QTest::addColumn<QString>("failure");
         QTest::newRow("model") << "pushButton_23" << QByteArray("TerminalGetModel")
-                               << "读取设备型号成功" << "读取设备型号失败，错误代码：";
+                               << "读取设备型号成功"
+                               << "读取设备型号失败，错误代码：";
         QTest::newRow("sam id") << "pushButton_25" << QByteArray("SamGetIdStr")
-                                << "读取SAM模块号成功" << "读取SAM模块号失败，错误代码：";
-        QTest::newRow("sam id GA467") << "pushButton_27" << QByteArray("SdtSamGetIdStr")
-                                      << "读取SAM模块号成功" << "读取SAM模块号失败，错误代码：";
+                                << "读取SAM模块号成功"
+                                << "读取SAM模块号失败，错误代码：";
+        QTest::newRow("sam id GA467")
+            << "pushButton_27" << QByteArray("SdtSamGetIdStr") << "读取SAM模块号成功"
+            << "读取SAM模块号失败，错误代码：";
     }
 
     void textOperationsShowTheLibraryText()
@@ -103,17 +106,6 @@ private slots:
         QCOMPARE(fakedevice::lastArgs("TerminalGetFirmVersion"), (QVariantList{true, true}));
     }
 
-    void failedFirmwareReadKeepsTheModelText()
-    {
-        MainWindow window;
-        fakedevice::script("TerminalGetModel", {0, {"SR-1"}, {}});
-        click(&window, "pushButton_23");
-        fakedevice::script("TerminalGetFirmVersion", 9);
-        click(&window, "pushButton_24");
-        QCOMPARE(status(&window), QStringLiteral("读取固件版本号失败，错误代码：9"));
-        QCOMPARE(text(&window, "textEdit_TestInfo"), QStringLiteral("SR-1"));
-    }
-
     void moduleStateIsAFixedSentence_data()
     {
         QTest::addColumn<QString>("button");
@@ -138,23 +130,6 @@ private slots:
         QCOMPARE(status(&window),
                  QStringLiteral("获取SAM模块状态失败，错误代码：-9223372036854775808"));
         QCOMPARE(text(&window, "textEdit_TestInfo"), QStringLiteral("kept"));
-    }
-
-    void missingExportsAreReported()
-    {
-        MainWindow window;
-        {
-            const Unbound unbound(EntryPoint::TerminalHeartBeat);
-            click(&window, "pushButton_22");
-            QCOMPARE(status(&window), QStringLiteral("设备连接状态异常，接口库未导出TerminalHeartBeat"));
-            QCOMPARE(text(&window, "textEdit_TestInfo"), QStringLiteral("设备未连接或状态异常"));
-        }
-        {
-            const Unbound unbound(EntryPoint::SdtSamGetIdStr);
-            click(&window, "pushButton_27");
-            QCOMPARE(status(&window), QStringLiteral("读取SAM模块号失败，接口库未导出SdtSamGetIdStr"));
-        }
-        QVERIFY(fakedevice::calls().isEmpty());
     }
 };
 

@@ -788,15 +788,6 @@ private slots:
         QCOMPARE(documentTexts(window), shown);
         QCOMPARE(photo(window).cacheKey(), photoKey);
     }
-
-    void missingConversionStopsTheSerialNumberBeforeAnyCall()
-    {
-        MainWindow window;
-        const Unbound unbound(EntryPoint::HexToAsc);
-        click(&window, "pushButton_3");
-        QCOMPARE(status(&window), QStringLiteral("读二代证卡体管理号SN失败，接口库未导出HexToAsc"));
-        QVERIFY(fakedevice::calls().isEmpty());
-    }
 };
 
 QTEST_MAIN(TestIdentity)

@@ -153,14 +153,6 @@ private slots:
         QCOMPARE(args.value(1).toLongLong(), sectorByte);
     }
 
-    void authenticationReportsTheLibraryCode()
-    {
-        MainWindow window;
-        fakedevice::script("M1Authentication", -54);
-        click(&window, "pushButton_13");
-        QCOMPARE(status(&window), QStringLiteral("M1卡密钥认证失败，错误代码：-54"));
-    }
-
     void keyOfWrongLengthCallsNothing_data()
     {
         QTest::addColumn<QString>("key");
@@ -254,18 +246,6 @@ private slots:
         QCOMPARE(fakedevice::lastArgs("M1ReadBlock"), (QVariantList{qint64(2), true, qint64(0)}));
     }
 
-    void failedReadKeepsTheBlockText()
-    {
-        MainWindow window;
-        fakedevice::script("M1ReadBlock", {0, {hex("00112233445566778899AABBCCDDEEFF")}, {16}});
-        click(&window, "pushButton_14");
-        fakedevice::script("M1ReadBlock", {-55, {counting(16)}, {16}});
-        click(&window, "pushButton_14");
-        QCOMPARE(status(&window), QStringLiteral("M1卡读块数据失败，错误代码：-55"));
-        QCOMPARE(text(&window, "lineEdit_BlockData"),
-                 QStringLiteral("00112233445566778899AABBCCDDEEFF"));
-    }
-
     void blockNumberIsAByteForReadAndWrite_data()
     {
         QTest::addColumn<QString>("block");
@@ -337,12 +317,8 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("entry");
         QTest::addColumn<QString>("message");
-        QTest::newRow("find card")
-            << "pushButton_12" << int(EntryPoint::HexToAsc) << "M1卡寻卡失败，接口库未导出HexToAsc";
         QTest::newRow("authentication") << "pushButton_13" << int(EntryPoint::AscToHex)
                                         << "M1卡密钥认证失败，接口库未导出AscToHex";
-        QTest::newRow("read block") << "pushButton_14" << int(EntryPoint::HexToAsc)
-                                    << "M1卡读块数据失败，接口库未导出HexToAsc";
         QTest::newRow("write block") << "pushButton_15" << int(EntryPoint::AscToHex)
                                      << "M1卡写块数据失败，接口库未导出AscToHex";
     }

@@ -108,16 +108,6 @@ private slots:
         QCOMPARE(tracks(&window), (QStringList{QString(512, '1'), QString(512, '2'), "3"}));
     }
 
-    void failedReadKeepsTheFields()
-    {
-        MainWindow window;
-        setTracks(&window, "kept 1", "", "kept 3");
-        fakedevice::script("MagRead", {-21, {"new 1", "new 2", "new 3"}, {}});
-        click(&window, "pushButton_16");
-        QCOMPARE(status(&window), QStringLiteral("读取磁条卡失败，错误代码：-21"));
-        QCOMPARE(tracks(&window), (QStringList{"kept 1", "", "kept 3"}));
-    }
-
     void writeSendsTheFieldsAsUtf8()
     {
         MainWindow window;

@@ -78,26 +78,6 @@ private slots:
         QVERIFY(shown != chinese);
         QVERIFY(shown.contains(QChar::ReplacementCharacter));
     }
-
-    void failedReadKeepsTheContent()
-    {
-        MainWindow window;
-        fakedevice::script("QrRead", {0, {"第一次"}, {}});
-        click(&window, "pushButton_21");
-        fakedevice::script("QrRead", {-80, {"第二次"}, {}});
-        click(&window, "pushButton_21");
-        QCOMPARE(status(&window), QStringLiteral("读取二维码失败，错误代码：-80"));
-        QCOMPARE(text(&window, "textEdit_QrData"), QStringLiteral("第一次"));
-    }
-
-    void missingExportCallsNothing()
-    {
-        MainWindow window;
-        const Unbound unbound(EntryPoint::QrRead);
-        click(&window, "pushButton_21");
-        QCOMPARE(status(&window), QStringLiteral("读取二维码失败，接口库未导出QrRead"));
-        QVERIFY(fakedevice::calls().isEmpty());
-    }
 };
 
 QTEST_MAIN(TestQrCode)

@@ -132,9 +132,6 @@ private slots:
             << qint64(-1) << QByteArray() << QStringLiteral("读取社保卡信息失败，错误代码：-1  ");
         QTest::newRow("positive code") << qint64(12) << QByteArray("busy")
                                        << QStringLiteral("读取社保卡信息失败，错误代码：12  busy");
-        QTest::newRow("full buffer")
-            << qint64(-2) << QByteArray(4096, 'e')
-            << QStringLiteral("读取社保卡信息失败，错误代码：-2  ") + QString(4096, 'e');
     }
 
     void failureAppendsTheLibraryTextAfterTwoBlanks()
@@ -152,17 +149,6 @@ private slots:
             if (name)
                 QCOMPARE(text(&window, name), QStringLiteral("previous card"));
         }
-    }
-
-    void aMissingExportCallsNothing()
-    {
-        MainWindow window;
-        fillFields(&window, QStringLiteral("previous card"));
-        const Unbound unbound(EntryPoint::SsseReadCard);
-        click(&window, "pushButton_11");
-        QCOMPARE(status(&window), QStringLiteral("读取社保卡信息失败，接口库未导出SsseReadCard"));
-        QCOMPARE(text(&window, "lineEdit_SsseName"), QStringLiteral("previous card"));
-        QVERIFY(fakedevice::calls().isEmpty());
     }
 };
 
