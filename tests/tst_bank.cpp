@@ -46,12 +46,12 @@ private slots:
         MainWindow window;
         if (!tags.isNull())
             setText(&window, "lineEdit_TagList", tags);
-        fakedevice::script("IccGetCardInfo", {0, {"A0166258880000123456"}, {}});
+        fakedevice::script("IccGetCardInfo", {0, {"A0166999002000123451"}, {}});
         click(&window, "pushButton_6");
         QCOMPARE(fakedevice::lastArgs("IccGetCardInfo"),
                  (QVariantList{qint64(2), QByteArray(""), passed, true}));
         QCOMPARE(status(&window), QStringLiteral("读取银行卡信息成功"));
-        QCOMPARE(text(&window, "textEdit_IccInfo"), QStringLiteral("A0166258880000123456"));
+        QCOMPARE(text(&window, "textEdit_IccInfo"), QStringLiteral("A0166999002000123451"));
     }
 
     void cardDataIsShownAsPlainText_data()
