@@ -53,7 +53,7 @@ run: build
 	  echo "or serve it to a VNC viewer:     make run ARGS='-platform vnc'   (then connect to port 5900)"; \
 	  exit 1; \
 	fi
-	LD_LIBRARY_PATH="$(CURDIR)/$(BUILD)/simulator$${LD_LIBRARY_PATH:+:$$LD_LIBRARY_PATH}" \
+	LD_LIBRARY_PATH="$(CURDIR)/$(BUILD)/device$${LD_LIBRARY_PATH:+:$$LD_LIBRARY_PATH}" \
 	  $(BUILD)/readerdemo $(ARGS)
 
 test: deps-test

@@ -207,7 +207,7 @@ private slots:
         const QByteArray letters = "ABCDEFGIJKLOPQRSTUVW";
         qint64 result = -1;
         const QByteArray text = cardInfo(letters, &result);
-        QCOMPARE(result, qint64(sim::Ok));
+        QCOMPARE(result, qint64(device::Ok));
         const std::optional<sim::BankElements> elements = sim::parseBankElements(text);
         QVERIFY(elements);
         QCOMPARE(int(elements->size()), letters.size());
@@ -224,15 +224,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("tags");
         QTest::addColumn<qint64>("code");
-        QTest::newRow("H") << QByteArray("H") << qint64(sim::UnknownTag);
-        QTest::newRow("M in a list") << QByteArray("AM") << qint64(sim::UnknownTag);
-        QTest::newRow("N") << QByteArray("N") << qint64(sim::UnknownTag);
-        QTest::newRow("X") << QByteArray("X") << qint64(sim::UnknownTag);
-        QTest::newRow("lower case") << QByteArray("a") << qint64(sim::UnknownTag);
-        QTest::newRow("blank") << QByteArray("A B") << qint64(sim::UnknownTag);
-        QTest::newRow("Chinese") << utf8("卡") << qint64(sim::UnknownTag);
-        QTest::newRow("empty") << QByteArray() << qint64(sim::BadArgument);
-        QTest::newRow("more than fits") << QByteArray(100, 'L') << qint64(sim::BankReplyTooLong);
+        QTest::newRow("H") << QByteArray("H") << qint64(device::UnknownTag);
+        QTest::newRow("M in a list") << QByteArray("AM") << qint64(device::UnknownTag);
+        QTest::newRow("N") << QByteArray("N") << qint64(device::UnknownTag);
+        QTest::newRow("X") << QByteArray("X") << qint64(device::UnknownTag);
+        QTest::newRow("lower case") << QByteArray("a") << qint64(device::UnknownTag);
+        QTest::newRow("blank") << QByteArray("A B") << qint64(device::UnknownTag);
+        QTest::newRow("Chinese") << utf8("卡") << qint64(device::UnknownTag);
+        QTest::newRow("empty") << QByteArray() << qint64(device::BadArgument);
+        QTest::newRow("more than fits") << QByteArray(100, 'L') << qint64(device::BankReplyTooLong);
     }
 
     void unknownLettersAreRefused()
@@ -248,7 +248,7 @@ private slots:
     {
         QCOMPARE(cardInfo("O"), QByteArray("O0040012"));
         const Arqc arqc = requestArqc(defaultTxData);
-        QCOMPARE(arqc.result, qint64(sim::Ok));
+        QCOMPARE(arqc.result, qint64(device::Ok));
         QCOMPARE(arqc.cryptogram.size(), 16);
         QVERIFY(isUpperHex(arqc.cryptogram));
         QVERIFY(arqc.appData.startsWith("9F2608" + arqc.cryptogram));
@@ -258,7 +258,7 @@ private slots:
 
         QByteArray scriptResult, tc;
         QCOMPARE(runScript(defaultTxData, "0123456789abcdef", arqc.appData, &scriptResult, &tc),
-                 qint64(sim::Ok));
+                 qint64(device::Ok));
         QVERIFY(!scriptResult.isEmpty());
         QCOMPARE(tc.size(), 16);
         QVERIFY(isUpperHex(tc));
@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(cardInfo("O"), QByteArray("O0040013"));
         QVERIFY(logLines(pIccGetTrDetail).value(0).contains("ATC 0013"));
         QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData),
-                 qint64(sim::NoPendingArqc));
+                 qint64(device::NoPendingArqc));
     }
 
     void cryptogramsFollowTheirInputs()
@@ -284,7 +284,7 @@ private slots:
         QByteArray other = defaultTxData;
         other.replace("P012000000000000", "P012000000000001");
         const Arqc changed = requestArqc(other);
-        QCOMPARE(changed.result, qint64(sim::Ok));
+        QCOMPARE(changed.result, qint64(device::Ok));
         QVERIFY(changed.cryptogram != first.cryptogram);
         QVERIFY(changed.appData.contains("9F0206000000000001"));
         // The card's P to W follow the latest transaction data.
@@ -298,16 +298,16 @@ private slots:
         QTest::addColumn<bool>("sameAppData");
         QTest::addColumn<qint64>("code");
         QTest::newRow("other application data") << defaultTxData << QByteArray("0123456789ABCDEF")
-                                                << false << qint64(sim::TrAppDataMismatch);
+                                                << false << qint64(device::TrAppDataMismatch);
         QTest::newRow("other transaction data")
             << QByteArray("P012000000000000") << QByteArray("0123456789ABCDEF") << true
-            << qint64(sim::TransactionDataMismatch);
+            << qint64(device::TransactionDataMismatch);
         QTest::newRow("empty ARPC")
-            << defaultTxData << QByteArray() << true << qint64(sim::BadArpc);
+            << defaultTxData << QByteArray() << true << qint64(device::BadArpc);
         QTest::newRow("short ARPC")
-            << defaultTxData << QByteArray("0123456789ABCDE") << true << qint64(sim::BadArpc);
+            << defaultTxData << QByteArray("0123456789ABCDE") << true << qint64(device::BadArpc);
         QTest::newRow("ARPC with a blank")
-            << defaultTxData << QByteArray(" 0123456789ABCDEF") << true << qint64(sim::BadArpc);
+            << defaultTxData << QByteArray(" 0123456789ABCDEF") << true << qint64(device::BadArpc);
     }
 
     void scriptRefusals()
@@ -322,28 +322,28 @@ private slots:
         QCOMPARE(pIccARPCExeScript(2, txData, arpc, appData, result.data(), tc.data()), code);
         QVERIFY(result.untouched() && tc.untouched());
         // A refused answer leaves the ARQC waiting for the right one.
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF3030", arqc.appData), qint64(sim::Ok));
+        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF3030", arqc.appData), qint64(device::Ok));
     }
 
     void scriptNeedsAnArqcOfThisSession()
     {
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", ""), qint64(sim::NoPendingArqc));
+        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", ""), qint64(device::NoPendingArqc));
         const Arqc arqc = requestArqc(defaultTxData);
         // Closing the reader forgets the waiting ARQC.
         pCloseDevice();
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData), qint64(sim::NotOpen));
+        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData), qint64(device::NotOpen));
         QVERIFY(pOpenDevice("USB", "E4A50701", "") > 0);
         QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData),
-                 qint64(sim::NoPendingArqc));
+                 qint64(device::NoPendingArqc));
     }
 
     void malformedTransactionDataGetsNoArqc()
     {
         Buffer arqc, appData;
         QCOMPARE(pIccGetARQC(2, "P0111000", "", arqc.data(), appData.data()),
-                 qint64(sim::BadTransactionData));
+                 qint64(device::BadTransactionData));
         QCOMPARE(pIccGetARQC(2, "", "", arqc.data(), appData.data()),
-                 qint64(sim::BadTransactionData));
+                 qint64(device::BadTransactionData));
         QVERIFY(arqc.untouched() && appData.untouched());
         // Refused requests do not use up the counter.
         QVERIFY(requestArqc(defaultTxData).appData.contains("9F36020013"));
@@ -372,7 +372,7 @@ private slots:
         for (int i = 0; i < 12; ++i) {
             const QByteArray txData = "P012" + QByteArray::number(i).rightJustified(12, '0');
             QCOMPARE(runScript(txData, "0123456789ABCDEF", requestArqc(txData).appData),
-                     qint64(sim::Ok));
+                     qint64(device::Ok));
         }
         const QList<QByteArray> lines = logLines(pIccGetTrDetail);
         QCOMPARE(lines.size(), 10);
@@ -383,7 +383,7 @@ private slots:
     void socialSecurityRecordIsGb18030()
     {
         Buffer record, error;
-        QCOMPARE(pSsseReadCard(3, record.data(), error.data(), 0), qint64(sim::Ok));
+        QCOMPARE(pSsseReadCard(3, record.data(), error.data(), 0), qint64(device::Ok));
         QVERIFY(error.untouched());
         QTextCodec::ConverterState state;
         QTextCodec::codecForName("UTF-8")->toUnicode(record.text().constData(),
@@ -402,8 +402,8 @@ private slots:
         QTest::addColumn<bool>("open");
         QTest::addColumn<int>("kind");
         QTest::addColumn<qint64>("code");
-        QTest::newRow("closed") << false << 3 << qint64(sim::NotOpen);
-        QTest::newRow("unknown kind") << true << 7 << qint64(sim::BadArgument);
+        QTest::newRow("closed") << false << 3 << qint64(device::NotOpen);
+        QTest::newRow("unknown kind") << true << 7 << qint64(device::BadArgument);
     }
 
     void socialSecurityFailuresExplainInUtf8()
@@ -416,7 +416,7 @@ private slots:
         Buffer record, error;
         QCOMPARE(pSsseReadCard(kind, record.data(), error.data(), 0), code);
         QVERIFY(record.untouched());
-        QCOMPARE(error.text(), QByteArray(sim::describe(code)));
+        QCOMPARE(error.text(), QByteArray(device::describe(code)));
     }
 
     void bankTabOnTheSimulatedReader()
@@ -428,7 +428,7 @@ private slots:
 
         click(&window, "pushButton_8");
         QCOMPARE(status(&window), QStringLiteral("执行脚本失败，错误代码：")
-                                      + QString::number(qint64(sim::NoPendingArqc)));
+                                      + QString::number(qint64(device::NoPendingArqc)));
 
         click(&window, "pushButton_7");
         QCOMPARE(status(&window), QStringLiteral("获取ARQC成功"));

@@ -30,30 +30,21 @@ QByteArray factoryKey()
     return QByteArray(reinterpret_cast<const char *>(M1Card::factoryKey.data()), M1Card::keySize);
 }
 
-QByteArray uidOf(const M1Card &card)
-{
-    return QByteArray(reinterpret_cast<const char *>(card.uid().data()), M1Card::uidSize);
-}
+const QByteArray cardUid = hex("5A1FC327");
 
-// The card's answer to reading a block, or its code as text when refused.
-QByteArray readBlock(const M1Card &card, int block)
+// Runs the command APDUs, separated by ";", on a freshly reset card and
+// returns the last response in hexadecimal.
+QByteArray lastResponse(sim::SimulatedCard &card, const QByteArray &commands)
 {
-    unsigned char data[M1Card::blockSize];
-    const sim::Code result = card.readBlock(static_cast<unsigned char>(block), data);
-    if (result != sim::Ok)
-        return QByteArray::number(static_cast<qint64>(result));
-    return QByteArray(reinterpret_cast<const char *>(data), M1Card::blockSize);
-}
-
-sim::Code authenticate(M1Card &card, int sector, const QByteArray &key, char keyType = 'A')
-{
-    return card.authenticate(static_cast<unsigned char>(keyType),
-                             static_cast<unsigned char>(sector), bytes(key), card.uid().data());
-}
-
-QByteArray refused(sim::Code code)
-{
-    return QByteArray::number(static_cast<qint64>(code));
+    sim::Bytes response;
+    for (const QByteArray &text : commands.split(';')) {
+        const QByteArray command = QByteArray::fromHex(text);
+        response = card.respond(bytes(command), static_cast<std::size_t>(command.size()));
+    }
+    return QByteArray(reinterpret_cast<const char *>(response.data()),
+                      static_cast<int>(response.size()))
+        .toHex()
+        .toUpper();
 }
 
 QString factoryTrack(int track)
@@ -83,107 +74,92 @@ private slots:
         QCOMPARE(takeWarnings(), QStringList());
     }
 
-    void m1BlockZeroHoldsTheUidAndIsReadOnly()
+    // The card as a PC/SC contactless reader presents it: storage-card
+    // commands in, response APDUs out, byte for byte.
+    void m1CardAnswersStorageCardCommands_data()
     {
-        M1Card card;
-        QCOMPARE(authenticate(card, 0, factoryKey()), sim::Ok);
-        const QByteArray block = readBlock(card, 0);
-        QCOMPARE(block.left(4), uidOf(card));
-        QCOMPARE(static_cast<unsigned char>(block[4]),
-                 static_cast<unsigned char>(block[0] ^ block[1] ^ block[2] ^ block[3]));
-        const QByteArray data(M1Card::blockSize, '\x5A');
-        QCOMPARE(card.writeBlock(0, M1Card::blockSize, bytes(data)), sim::M1ReadOnlyBlock);
-        QCOMPARE(readBlock(card, 0), block);
-    }
-
-    void m1AuthenticationIsGated_data()
-    {
-        QTest::addColumn<int>("keyType");
-        QTest::addColumn<int>("sector");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<bool>("rightUid");
-        QTest::addColumn<int>("code");
-        const QByteArray key = factoryKey();
-        QTest::newRow("key A") << int('A') << 0 << key << true << int(sim::Ok);
-        QTest::newRow("key B, last sector") << int('B') << 15 << key << true << int(sim::Ok);
-        QTest::newRow("lower-case a") << int('a') << 0 << key << true << int(sim::M1BadKeyType);
-        QTest::newRow("no key type") << 0 << 0 << key << true << int(sim::M1BadKeyType);
-        QTest::newRow("sector 16") << int('A') << 16 << key << true << int(sim::M1BadSector);
-        QTest::newRow("sector 255") << int('B') << 255 << key << true << int(sim::M1BadSector);
-        QTest::newRow("wrong UID") << int('A') << 1 << key << false << int(sim::M1WrongUid);
+        QTest::addColumn<QByteArray>("commands");
+        QTest::addColumn<QByteArray>("response");
+        const QByteArray load = "FF82000006" + factoryKey().toHex().toUpper();
+        const QByteArray open0 = load + ";FF860000050100006000";
+        QTest::newRow("UID") << QByteArray("FFCA000000") << QByteArray("5A1FC3279000");
+        QTest::newRow("UID, Le 4") << QByteArray("FFCA000004") << QByteArray("5A1FC3279000");
+        QTest::newRow("UID, Le 2") << QByteArray("FFCA000002") << QByteArray("6C04");
+        QTest::newRow("ATS") << QByteArray("FFCA010000") << QByteArray("6A81");
+        QTest::newRow("load key") << load << QByteArray("9000");
+        QTest::newRow("load into slot 2")
+            << QByteArray("FF82000206010203040506") << QByteArray("6A86");
+        QTest::newRow("load 5 bytes") << QByteArray("FF820000050102030405") << QByteArray("6700");
+        QTest::newRow("key A") << open0 << QByteArray("9000");
+        QTest::newRow("key B, sector 15") << load + ";FF8600000501003C6100" << QByteArray("9000");
         QTest::newRow("wrong key")
-            << int('A') << 1 << hex("3C7E19B4D2A7") << true << int(sim::M1WrongKey);
-        QTest::newRow("no key") << int('B') << 1 << hex("000000000000") << true
-                                << int(sim::M1WrongKey);
+            << QByteArray("FF82000006010203040506;FF860000050100006000") << QByteArray("6300");
+        QTest::newRow("empty key slot") << QByteArray("FF860000050100006001") << QByteArray("6986");
+        QTest::newRow("key type 62") << load + ";FF860000050100006200" << QByteArray("6A80");
+        QTest::newRow("sector 16") << load + ";FF860000050100406000" << QByteArray("6A82");
+        QTest::newRow("read, not authenticated") << QByteArray("FFB0000110") << QByteArray("6982");
+        QTest::newRow("read block 0")
+            << open0 + ";FFB0000010" << QByteArray("5A1FC327A108040053494D2D4D3120269000");
+        QTest::newRow("read trailer, key A hidden")
+            << open0 + ";FFB0000310"
+            << "000000000000FF078069" + factoryKey().toHex().toUpper() + "9000";
+        QTest::newRow("read other sector") << open0 + ";FFB0000410" << QByteArray("6982");
+        QTest::newRow("read block 64") << open0 + ";FFB0004010" << QByteArray("6A82");
+        QTest::newRow("read, Le 0") << open0 + ";FFB0000100" << QByteArray("6700");
+        QTest::newRow("write, read back")
+            << open0 + ";FFD600011000112233445566778899AABBCCDDEEFF;FFB0000110"
+            << QByteArray("00112233445566778899AABBCCDDEEFF9000");
+        QTest::newRow("write block 0")
+            << open0 + ";FFD600001000112233445566778899AABBCCDDEEFF" << QByteArray("6986");
+        QTest::newRow("write inconsistent access bits")
+            << open0 + ";FFD6000310000102030405060708090A0B0C0D0E0F" << QByteArray("6A80");
+        QTest::newRow("write 15 bytes")
+            << open0 + ";FFD600010F00112233445566778899AABBCCDDEE" << QByteArray("6700");
+        QTest::newRow("write other sector")
+            << open0 + ";FFD600041000112233445566778899AABBCCDDEEFF" << QByteArray("6982");
+        QTest::newRow("failed authentication ends the last")
+            << open0 + ";FF82000106010203040506;FF860000050100006001;FFB0000110"
+            << QByteArray("6982");
+        QTest::newRow("new key A replaces the old")
+            << open0 + ";FFD6000310112233445566FF078069" + factoryKey().toHex().toUpper()
+                   + ";FF82000106112233445566;FF860000050100006001"
+            << QByteArray("9000");
+        QTest::newRow("old key A refused after the change")
+            << open0 + ";FFD6000310112233445566FF078069" + factoryKey().toHex().toUpper()
+                   + ";FF860000050100006000"
+            << QByteArray("6300");
+        QTest::newRow("class 00") << QByteArray("00B0000110") << QByteArray("6E00");
+        QTest::newRow("unknown instruction") << QByteArray("FF00000000") << QByteArray("6D00");
+        QTest::newRow("one byte") << QByteArray("FF") << QByteArray("6700");
     }
 
-    void m1AuthenticationIsGated()
+    void m1CardAnswersStorageCardCommands()
     {
-        QFETCH(int, keyType);
-        QFETCH(int, sector);
-        QFETCH(QByteArray, key);
-        QFETCH(bool, rightUid);
-        QFETCH(int, code);
-        M1Card card;
-        const QByteArray uid = rightUid ? uidOf(card) : hex("5A1FC326");
-        QCOMPARE(card.authenticate(static_cast<unsigned char>(keyType),
-                                   static_cast<unsigned char>(sector), bytes(key), bytes(uid)),
-                 static_cast<sim::Code>(code));
-        // The first data block of the sector opens only after a successful one.
-        const int block = (sector % M1Card::sectorCount) * M1Card::blocksPerSector + 1;
-        const bool opened = code == sim::Ok;
-        QCOMPARE(readBlock(card, block).size() == M1Card::blockSize, opened);
-        if (!opened)
-            QCOMPARE(readBlock(card, block), refused(sim::M1NotAuthenticated));
+        QFETCH(QByteArray, commands);
+        QFETCH(QByteArray, response);
+        const std::unique_ptr<sim::SimulatedCard> card = sim::makeCard(sim::CardKind::M1);
+        QCOMPARE(card->answerToReset(),
+                 sim::Bytes({0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+                             0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A}));
+        card->reset();
+        QCOMPARE(lastResponse(*card, commands), response);
     }
 
-    void m1OneSectorIsOpenAtATime()
+    void m1ResetEndsTheAuthenticationButKeepsTheData()
     {
-        M1Card card;
-        QCOMPARE(readBlock(card, 2), refused(sim::M1NotAuthenticated));
-        QCOMPARE(authenticate(card, 0, factoryKey()), sim::Ok);
-        QCOMPARE(readBlock(card, 2), QByteArray(M1Card::blockSize, '\0'));
-        QCOMPARE(readBlock(card, 4), refused(sim::M1NotAuthenticated));
-
-        QCOMPARE(authenticate(card, 1, factoryKey(), 'B'), sim::Ok);
-        QCOMPARE(readBlock(card, 4).size(), M1Card::blockSize);
-        QCOMPARE(readBlock(card, 2), refused(sim::M1NotAuthenticated));
-
-        // A failed authentication ends the one before, as does finding the card.
-        QCOMPARE(authenticate(card, 1, hex("010203040506")), sim::M1WrongKey);
-        QCOMPARE(readBlock(card, 4), refused(sim::M1NotAuthenticated));
-        QCOMPARE(authenticate(card, 1, factoryKey()), sim::Ok);
-        card.select();
-        QCOMPARE(readBlock(card, 4), refused(sim::M1NotAuthenticated));
+        const std::unique_ptr<sim::SimulatedCard> card = sim::makeCard(sim::CardKind::M1);
+        const QByteArray open1 = "FF82000006" + factoryKey().toHex() + ";FF860000050100046000";
+        lastResponse(*card, open1 + ";FFD600051000112233445566778899AABBCCDDEEFF");
+        card->reset();
+        QCOMPARE(lastResponse(*card, "FFB0000510"), QByteArray("6982"));
+        card->powerOff();
+        card->reset();
+        QCOMPARE(lastResponse(*card, open1 + ";FFB0000510"),
+                 QByteArray("00112233445566778899AABBCCDDEEFF9000"));
     }
 
-    void m1TrailersHoldTheKeys()
+    void m1AccessBitsMustMatchTheirInvertedCopies()
     {
-        M1Card card;
-        QCOMPARE(authenticate(card, 5, factoryKey()), sim::Ok);
-        // Key A never reads back.
-        QCOMPARE(readBlock(card, 23), hex("000000000000") + hex("FF078069") + factoryKey());
-
-        const QByteArray newTrailer = hex("112233445566") + hex("FF078069") + factoryKey();
-        QCOMPARE(card.writeBlock(23, M1Card::blockSize, bytes(newTrailer)), sim::Ok);
-        QCOMPARE(authenticate(card, 5, factoryKey()), sim::M1WrongKey);
-        QCOMPARE(authenticate(card, 5, hex("112233445566")), sim::Ok);
-        QCOMPARE(authenticate(card, 5, factoryKey(), 'B'), sim::Ok);
-        // Other sectors keep their own trailers.
-        QCOMPARE(authenticate(card, 6, factoryKey()), sim::Ok);
-    }
-
-    // Bits that disagree with their inverted copies would lock a real sector
-    // for good; here the write is refused and the trailer stays as it was.
-    void m1TrailerWithInconsistentAccessBitsIsRefused()
-    {
-        M1Card card;
-        QCOMPARE(authenticate(card, 0, factoryKey()), sim::Ok);
-        const QByteArray pattern = hex("000102030405060708090A0B0C0D0E0F");
-        QCOMPARE(card.writeBlock(3, M1Card::blockSize, bytes(pattern)), sim::M1BadAccessBits);
-        QCOMPARE(authenticate(card, 0, factoryKey()), sim::Ok);
-        QCOMPARE(readBlock(card, 3), hex("000000000000") + hex("FF078069") + factoryKey());
-
         M1Card::Block trailer{};
         std::memcpy(trailer.data() + 6, hex("FF0780").constData(), 3);
         QVERIFY(sim::accessBitsConsistent(trailer));
@@ -191,35 +167,82 @@ private slots:
         QVERIFY(!sim::accessBitsConsistent(trailer));
     }
 
-    void m1BlockWritesAreChecked_data()
+    // The M1 tab's operations keep the codes they had before the card moved
+    // behind storage-card commands.
+    void m1ExportsMapTheCardsAnswers_data()
     {
+        QTest::addColumn<int>("keyType");
+        QTest::addColumn<int>("sector");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("uid");
         QTest::addColumn<int>("block");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<bool>("withData");
-        QTest::addColumn<int>("code");
-        QTest::newRow("data block") << 1 << qint64(16) << true << int(sim::Ok);
-        QTest::newRow("block 64") << 64 << qint64(16) << true << int(sim::M1BadBlock);
-        QTest::newRow("block 255") << 255 << qint64(16) << true << int(sim::M1BadBlock);
-        QTest::newRow("other sector") << 4 << qint64(16) << true << int(sim::M1NotAuthenticated);
-        QTest::newRow("15 bytes") << 1 << qint64(15) << true << int(sim::M1BadLength);
-        QTest::newRow("17 bytes") << 1 << qint64(17) << true << int(sim::M1BadLength);
-        QTest::newRow("negative length") << 1 << qint64(-16) << true << int(sim::M1BadLength);
-        QTest::newRow("no data") << 1 << qint64(16) << false << int(sim::NullArgument);
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<qint64>("authenticated");
+        QTest::addColumn<qint64>("read");
+        QTest::addColumn<qint64>("write");
+        const QByteArray key = factoryKey();
+        const QByteArray data = hex("00112233445566778899AABBCCDDEEFF");
+        const QByteArray badBits = hex("000102030405060708090A0B0C0D0E0F");
+        QTest::newRow("key A") << int('A') << 0 << key << cardUid << 1 << data << qint64(device::Ok)
+                               << qint64(device::Ok) << qint64(device::Ok);
+        QTest::newRow("key b, sector 15")
+            << int('b') << 15 << key << cardUid << 61 << data << qint64(device::Ok)
+            << qint64(device::Ok) << qint64(device::Ok);
+        QTest::newRow("key type C")
+            << int('C') << 0 << key << cardUid << 1 << data << qint64(device::M1BadKeyType)
+            << qint64(device::M1NotAuthenticated) << qint64(device::M1NotAuthenticated);
+        QTest::newRow("sector 16")
+            << int('A') << 16 << key << cardUid << 64 << data << qint64(device::M1BadSector)
+            << qint64(device::M1BadBlock) << qint64(device::M1BadBlock);
+        QTest::newRow("sector 40")
+            << int('A') << 40 << key << cardUid << 255 << data << qint64(device::M1BadSector)
+            << qint64(device::M1BadBlock) << qint64(device::M1BadBlock);
+        QTest::newRow("wrong UID")
+            << int('A') << 1 << key << hex("5A1FC328") << 4 << data << qint64(device::M1WrongUid)
+            << qint64(device::M1NotAuthenticated) << qint64(device::M1NotAuthenticated);
+        QTest::newRow("wrong key")
+            << int('B') << 1 << hex("3C7E19B4D2A7") << cardUid << 4 << data
+            << qint64(device::M1WrongKey) << qint64(device::M1NotAuthenticated)
+            << qint64(device::M1NotAuthenticated);
+        QTest::newRow("other sector")
+            << int('A') << 0 << key << cardUid << 4 << data << qint64(device::Ok)
+            << qint64(device::M1NotAuthenticated) << qint64(device::M1NotAuthenticated);
+        QTest::newRow("block 0") << int('A') << 0 << key << cardUid << 0 << data
+                                 << qint64(device::Ok) << qint64(device::Ok)
+                                 << qint64(device::M1ReadOnlyBlock);
+        QTest::newRow("15 bytes") << int('A') << 0 << key << cardUid << 1 << data.left(15)
+                                  << qint64(device::Ok) << qint64(device::Ok)
+                                  << qint64(device::M1BadLength);
+        QTest::newRow("inconsistent access bits")
+            << int('A') << 0 << key << cardUid << 3 << badBits << qint64(device::Ok)
+            << qint64(device::Ok) << qint64(device::M1BadAccessBits);
     }
 
-    void m1BlockWritesAreChecked()
+    void m1ExportsMapTheCardsAnswers()
     {
+        QFETCH(int, keyType);
+        QFETCH(int, sector);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, uid);
         QFETCH(int, block);
-        QFETCH(qint64, length);
-        QFETCH(bool, withData);
-        QFETCH(int, code);
-        M1Card card;
-        QCOMPARE(authenticate(card, 0, factoryKey()), sim::Ok);
-        const QByteArray data = hex("00112233445566778899AABBCCDDEEFF");
-        QCOMPARE(card.writeBlock(static_cast<unsigned char>(block), length,
-                                 withData ? bytes(data) : nullptr),
-                 static_cast<sim::Code>(code));
-        QCOMPARE(readBlock(card, 1), code == sim::Ok ? data : QByteArray(M1Card::blockSize, '\0'));
+        QFETCH(QByteArray, written);
+        QFETCH(qint64, authenticated);
+        QFETCH(qint64, read);
+        QFETCH(qint64, write);
+        openReader();
+        unsigned char found[16] = {};
+        int64_t length = 0;
+        QCOMPARE(pM1FindCard(found, &length), qint64(device::Ok));
+        QCOMPARE(pM1Authentication(static_cast<unsigned char>(keyType),
+                                   static_cast<unsigned char>(sector), bytes(key), bytes(uid)),
+                 authenticated);
+        unsigned char original[32] = {};
+        QCOMPARE(pM1ReadBlock(static_cast<unsigned char>(block), original, &length), read);
+        QCOMPARE(pM1WriteBlock(static_cast<unsigned char>(block), written.size(), bytes(written)),
+                 write);
+        if (write == device::Ok)
+            QCOMPARE(pM1WriteBlock(static_cast<unsigned char>(block), 16, original),
+                     qint64(device::Ok));
     }
 
     void m1ExportsFindTheCardAndKeepWhatIsWritten()
@@ -227,30 +250,30 @@ private slots:
         openReader();
         unsigned char uid[16] = {};
         int64_t uidLength = 0;
-        QCOMPARE(pM1FindCard(uid, &uidLength), qint64(sim::Ok));
-        QCOMPARE(uidLength, qint64(M1Card::uidSize));
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(uid), 4), uidOf(M1Card()));
+        QCOMPARE(pM1FindCard(uid, &uidLength), qint64(device::Ok));
+        QCOMPARE(uidLength, qint64(4));
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(uid), 4), cardUid);
 
         const QByteArray key = factoryKey();
-        QCOMPARE(pM1Authentication('A', 0, bytes(key), uid), qint64(sim::Ok));
+        QCOMPARE(pM1Authentication('A', 0, bytes(key), uid), qint64(device::Ok));
         unsigned char original[32] = {};
         int64_t length = 0;
-        QCOMPARE(pM1ReadBlock(2, original, &length), qint64(sim::Ok));
-        QCOMPARE(length, qint64(M1Card::blockSize));
+        QCOMPARE(pM1ReadBlock(2, original, &length), qint64(device::Ok));
+        QCOMPARE(length, qint64(16));
         const QByteArray pattern = hex("A5A5A5A5000000000000000000005A5A");
-        QCOMPARE(pM1WriteBlock(2, 16, bytes(pattern)), qint64(sim::Ok));
+        QCOMPARE(pM1WriteBlock(2, 16, bytes(pattern)), qint64(device::Ok));
 
         // Closing drops the authentication; the card keeps its data.
-        QCOMPARE(pCloseDevice(), qint64(sim::Ok));
+        QCOMPARE(pCloseDevice(), qint64(device::Ok));
         openReader();
         unsigned char data[32] = {};
-        QCOMPARE(pM1ReadBlock(2, data, &length), qint64(sim::M1NotAuthenticated));
-        QCOMPARE(pM1FindCard(uid, &uidLength), qint64(sim::Ok));
-        QCOMPARE(pM1Authentication('B', 0, bytes(key), uid), qint64(sim::Ok));
-        QCOMPARE(pM1ReadBlock(2, data, &length), qint64(sim::Ok));
+        QCOMPARE(pM1ReadBlock(2, data, &length), qint64(device::M1NotAuthenticated));
+        QCOMPARE(pM1FindCard(uid, &uidLength), qint64(device::Ok));
+        QCOMPARE(pM1Authentication('B', 0, bytes(key), uid), qint64(device::Ok));
+        QCOMPARE(pM1ReadBlock(2, data, &length), qint64(device::Ok));
         QCOMPARE(QByteArray(reinterpret_cast<char *>(data), 16), pattern);
 
-        QCOMPARE(pM1WriteBlock(2, 16, original), qint64(sim::Ok));
+        QCOMPARE(pM1WriteBlock(2, 16, original), qint64(device::Ok));
     }
 
     void magSelectionNamesTracksByDigit_data()
@@ -287,23 +310,27 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("code");
         QTest::newRow("1 alphanumeric")
-            << 1 << QByteArray("B6999^TESTER/CARD^2812 #1") << int(sim::Ok);
+            << 1 << QByteArray("B6999^TESTER/CARD^2812 #1") << int(device::Ok);
         QTest::newRow("1 lower case")
-            << 1 << QByteArray("B6999^tester") << int(sim::MagBadCharacter);
-        QTest::newRow("1 start sentinel") << 1 << QByteArray("%B6999") << int(sim::MagBadCharacter);
-        QTest::newRow("1 end sentinel") << 1 << QByteArray("B6999?") << int(sim::MagBadCharacter);
-        QTest::newRow("1 beyond ASCII") << 1 << QByteArray("B测试") << int(sim::MagBadCharacter);
-        QTest::newRow("1 full") << 1 << QByteArray(76, 'A') << int(sim::Ok);
-        QTest::newRow("1 too long") << 1 << QByteArray(77, 'A') << int(sim::MagTooLong);
-        QTest::newRow("2 numeric") << 2 << QByteArray("6999001234567897=2812201") << int(sim::Ok);
-        QTest::newRow("2 empty") << 2 << QByteArray() << int(sim::Ok);
-        QTest::newRow("2 letter") << 2 << QByteArray("6999D2812") << int(sim::MagBadCharacter);
-        QTest::newRow("2 sentinel") << 2 << QByteArray(";6999=2812") << int(sim::MagBadCharacter);
-        QTest::newRow("2 full") << 2 << QByteArray(37, '7') << int(sim::Ok);
-        QTest::newRow("2 too long") << 2 << QByteArray(38, '7') << int(sim::MagTooLong);
-        QTest::newRow("3 full") << 3 << QByteArray(104, '=') << int(sim::Ok);
-        QTest::newRow("3 too long") << 3 << QByteArray(105, '0') << int(sim::MagTooLong);
-        QTest::newRow("3 space") << 3 << QByteArray("99 1") << int(sim::MagBadCharacter);
+            << 1 << QByteArray("B6999^tester") << int(device::MagBadCharacter);
+        QTest::newRow("1 start sentinel")
+            << 1 << QByteArray("%B6999") << int(device::MagBadCharacter);
+        QTest::newRow("1 end sentinel")
+            << 1 << QByteArray("B6999?") << int(device::MagBadCharacter);
+        QTest::newRow("1 beyond ASCII") << 1 << QByteArray("B测试") << int(device::MagBadCharacter);
+        QTest::newRow("1 full") << 1 << QByteArray(76, 'A') << int(device::Ok);
+        QTest::newRow("1 too long") << 1 << QByteArray(77, 'A') << int(device::MagTooLong);
+        QTest::newRow("2 numeric")
+            << 2 << QByteArray("6999001234567897=2812201") << int(device::Ok);
+        QTest::newRow("2 empty") << 2 << QByteArray() << int(device::Ok);
+        QTest::newRow("2 letter") << 2 << QByteArray("6999D2812") << int(device::MagBadCharacter);
+        QTest::newRow("2 sentinel")
+            << 2 << QByteArray(";6999=2812") << int(device::MagBadCharacter);
+        QTest::newRow("2 full") << 2 << QByteArray(37, '7') << int(device::Ok);
+        QTest::newRow("2 too long") << 2 << QByteArray(38, '7') << int(device::MagTooLong);
+        QTest::newRow("3 full") << 3 << QByteArray(104, '=') << int(device::Ok);
+        QTest::newRow("3 too long") << 3 << QByteArray(105, '0') << int(device::MagTooLong);
+        QTest::newRow("3 space") << 3 << QByteArray("99 1") << int(device::MagBadCharacter);
     }
 
     void magTracksAreChecked()
@@ -311,7 +338,7 @@ private slots:
         QFETCH(int, track);
         QFETCH(QByteArray, text);
         QFETCH(int, code);
-        QCOMPARE(sim::checkMagTrack(track, text.constData()), static_cast<sim::Code>(code));
+        QCOMPARE(sim::checkMagTrack(track, text.constData()), static_cast<device::Code>(code));
     }
 
     void magEncodedTracksAreWellFormed()
@@ -319,7 +346,7 @@ private slots:
         const sim::MagneticCard card;
         for (int track = 1; track <= sim::magTrackCount; ++track) {
             QVERIFY(!card.track(track).empty());
-            QCOMPARE(sim::checkMagTrack(track, card.track(track).c_str()), sim::Ok);
+            QCOMPARE(sim::checkMagTrack(track, card.track(track).c_str()), device::Ok);
         }
         // Tracks 1 and 2 carry the same card number.
         const QString one = QString::fromStdString(card.track(1));
@@ -334,33 +361,33 @@ private slots:
         std::strcpy(one, "untouched");
         std::strcpy(two, "untouched");
         std::strcpy(three, "untouched");
-        QCOMPARE(card.read(23, one, two, three), sim::Ok);
+        QCOMPARE(card.read(23, one, two, three), device::Ok);
         QCOMPARE(QByteArray(one), QByteArray("untouched"));
         QCOMPARE(QByteArray(two), QByteArray(card.track(2).c_str()));
         QCOMPARE(QByteArray(three), QByteArray(card.track(3).c_str()));
 
-        QCOMPARE(card.read(2, nullptr, two, nullptr), sim::Ok);
-        QCOMPARE(card.read(12, nullptr, two, three), sim::NullArgument);
-        QCOMPARE(card.read(4, one, two, three), sim::MagNoTrack);
+        QCOMPARE(card.read(2, nullptr, two, nullptr), device::Ok);
+        QCOMPARE(card.read(12, nullptr, two, three), device::NullArgument);
+        QCOMPARE(card.read(4, one, two, three), device::MagNoTrack);
     }
 
     void magWriteStoresTheSelectedTracksOrNothing()
     {
         sim::MagneticCard card;
         const std::string two = card.track(2);
-        QCOMPARE(card.write(13, "B1^ONE^2812", "not looked at", "1=3"), sim::Ok);
+        QCOMPARE(card.write(13, "B1^ONE^2812", "not looked at", "1=3"), device::Ok);
         QCOMPARE(card.track(1), std::string("B1^ONE^2812"));
         QCOMPARE(card.track(2), two);
         QCOMPARE(card.track(3), std::string("1=3"));
 
         // One bad track stops the whole write.
-        QCOMPARE(card.write(123, "B2^TWO^2812", "2=2", "bad"), sim::MagBadCharacter);
-        QCOMPARE(card.write(21, "B2^TWO^2812", nullptr, "3=3"), sim::NullArgument);
-        QCOMPARE(card.write(0, "B2^TWO^2812", "2=2", "3=3"), sim::MagNoTrack);
+        QCOMPARE(card.write(123, "B2^TWO^2812", "2=2", "bad"), device::MagBadCharacter);
+        QCOMPARE(card.write(21, "B2^TWO^2812", nullptr, "3=3"), device::NullArgument);
+        QCOMPARE(card.write(0, "B2^TWO^2812", "2=2", "3=3"), device::MagNoTrack);
         QCOMPARE(card.track(1), std::string("B1^ONE^2812"));
         QCOMPARE(card.track(2), two);
 
-        QCOMPARE(card.write(2, nullptr, "", nullptr), sim::Ok);
+        QCOMPARE(card.write(2, nullptr, "", nullptr), device::Ok);
         QCOMPARE(card.track(2), std::string());
     }
 
@@ -368,14 +395,14 @@ private slots:
     {
         openReader();
         char one[512] = {}, two[512] = {}, three[512] = {};
-        QCOMPARE(pMagRead(0, one, two, three, 10), qint64(sim::MagNoTrack));
-        QCOMPARE(pMagRead(65, one, two, three, 10), qint64(sim::MagNoTrack));
-        QCOMPARE(pMagRead(123, one, two, three, 0), qint64(sim::Timeout));
-        QCOMPARE(pMagWrite(123, "B1", "not numeric", "", 0), qint64(sim::MagBadCharacter));
-        QCOMPARE(pMagWrite(123, "B1", "1=1", "", 0), qint64(sim::Timeout));
-        QCOMPARE(pMagWrite(4, "B1", "1=1", "", 10), qint64(sim::MagNoTrack));
+        QCOMPARE(pMagRead(0, one, two, three, 10), qint64(device::MagNoTrack));
+        QCOMPARE(pMagRead(65, one, two, three, 10), qint64(device::MagNoTrack));
+        QCOMPARE(pMagRead(123, one, two, three, 0), qint64(device::Timeout));
+        QCOMPARE(pMagWrite(123, "B1", "not numeric", "", 0), qint64(device::MagBadCharacter));
+        QCOMPARE(pMagWrite(123, "B1", "1=1", "", 0), qint64(device::Timeout));
+        QCOMPARE(pMagWrite(4, "B1", "1=1", "", 10), qint64(device::MagNoTrack));
 
-        QCOMPARE(pMagRead(123, one, two, three, 10), qint64(sim::Ok));
+        QCOMPARE(pMagRead(123, one, two, three, 10), qint64(device::Ok));
         QCOMPARE(QString::fromUtf8(one), factoryTrack(1));
         QCOMPARE(QString::fromUtf8(two), factoryTrack(2));
         QCOMPARE(QString::fromUtf8(three), factoryTrack(3));
@@ -387,8 +414,7 @@ private slots:
         MainWindow window;
         click(&window, "pushButton_12");
         QCOMPARE(status(&window), QStringLiteral("M1卡寻卡成功"));
-        QCOMPARE(text(&window, "lineEdit_UID"),
-                 QString::fromLatin1(uidOf(M1Card()).toHex().toUpper()));
+        QCOMPARE(text(&window, "lineEdit_UID"), QString::fromLatin1(cardUid.toHex().toUpper()));
         click(&window, "pushButton_14");
         QCOMPARE(status(&window), QStringLiteral("M1卡读块数据失败，错误代码：-55"));
         click(&window, "pushButton_13");

@@ -1,6 +1,6 @@
 // The simulated CPU cards and QR scanner: slots, power state, the command
 // interpreter's answers and status words, and the scanned content.
-#include "apdu.h"
+#include "cardos.h"
 #include "errors.h"
 #include "windowtest.h"
 
@@ -75,7 +75,7 @@ private slots:
         QSet<QByteArray> atrs;
         for (unsigned char slot : everySlot) {
             QByteArray atr;
-            QCOMPARE(powerOn(slot, &atr), qint64(sim::Ok));
+            QCOMPARE(powerOn(slot, &atr), qint64(device::Ok));
             QCOMPARE(atr.at(0), '\x3B');
             // TS, T0, two interface bytes and the historical bytes T0 counts;
             // contactless ATRs end in a check byte.
@@ -103,7 +103,7 @@ private slots:
     void otherSlotsAreRefused()
     {
         QFETCH(int, slot);
-        const qint64 badSlot = sim::CpuBadSlot;
+        const qint64 badSlot = device::CpuBadSlot;
         QCOMPARE(powerOn(slot), badSlot);
         QCOMPARE(exchange(slot, "0084000008"), badSlot);
         QCOMPARE(pCpuPowerOff(slot), badSlot);
@@ -111,23 +111,23 @@ private slots:
 
     void commandsGoOnlyToAPoweredSlot()
     {
-        QCOMPARE(powerOn(0x01), qint64(sim::Ok));
-        QCOMPARE(exchange(0x11, "0084000008"), qint64(sim::CpuNotPowered));
-        QCOMPARE(exchange(0x01, "0084000008"), qint64(sim::Ok));
-        QCOMPARE(pCpuPowerOff(0x01), qint64(sim::Ok));
-        QCOMPARE(pCpuPowerOff(0x01), qint64(sim::Ok));
-        QCOMPARE(exchange(0x01, "0084000008"), qint64(sim::CpuNotPowered));
+        QCOMPARE(powerOn(0x01), qint64(device::Ok));
+        QCOMPARE(exchange(0x11, "0084000008"), qint64(device::CpuNotPowered));
+        QCOMPARE(exchange(0x01, "0084000008"), qint64(device::Ok));
+        QCOMPARE(pCpuPowerOff(0x01), qint64(device::Ok));
+        QCOMPARE(pCpuPowerOff(0x01), qint64(device::Ok));
+        QCOMPARE(exchange(0x01, "0084000008"), qint64(device::CpuNotPowered));
 
-        QCOMPARE(powerOn(0x42), qint64(sim::Ok));
+        QCOMPARE(powerOn(0x42), qint64(device::Ok));
         pCloseDevice();
         QVERIFY(pOpenDevice("USB", "E4A50701", "") > 0);
-        QCOMPARE(exchange(0x42, "0084000008"), qint64(sim::CpuNotPowered));
+        QCOMPARE(exchange(0x42, "0084000008"), qint64(device::CpuNotPowered));
     }
 
     void commandsWithoutAHeaderAreRefused()
     {
-        QCOMPARE(powerOn(0x01), qint64(sim::Ok));
-        const qint64 bad = sim::CpuBadCommand;
+        QCOMPARE(powerOn(0x01), qint64(device::Ok));
+        const qint64 bad = device::CpuBadCommand;
         QCOMPARE(exchange(0x01, ""), bad);
         QCOMPARE(exchange(0x01, "008400"), bad);
         QCOMPARE(exchange(0x01, QByteArray(2050, '0')), bad);
@@ -137,16 +137,16 @@ private slots:
         // Beyond a short APDU but within the reader's frame: the card says so.
         QByteArray response;
         const QByteArray longest = "00A40000FF" + QByteArray(2048 - 10, '0');
-        QCOMPARE(exchange(0x01, longest, &response), qint64(sim::Ok));
+        QCOMPARE(exchange(0x01, longest, &response), qint64(device::Ok));
         QCOMPARE(response, QByteArray("6700"));
     }
 
     void aSessionOnTheUserCard()
     {
-        QCOMPARE(powerOn(0x01), qint64(sim::Ok));
+        QCOMPARE(powerOn(0x01), qint64(device::Ok));
         QByteArray first, second, response;
-        QCOMPARE(exchange(0x01, "0084000008", &first), qint64(sim::Ok));
-        QCOMPARE(exchange(0x01, "0084000008", &second), qint64(sim::Ok));
+        QCOMPARE(exchange(0x01, "0084000008", &first), qint64(device::Ok));
+        QCOMPARE(exchange(0x01, "0084000008", &second), qint64(device::Ok));
         QCOMPARE(first.size(), 20);
         QVERIFY(first.endsWith("9000"));
         QVERIFY(first != second);
@@ -260,12 +260,12 @@ private slots:
     {
         char content[512];
         std::memset(content, 0, sizeof content);
-        QCOMPARE(pQrRead(content, 10), qint64(sim::Ok));
+        QCOMPARE(pQrRead(content, 10), qint64(device::Ok));
         QVERIFY(std::memchr(content, '\0', sizeof content));
         const QString text = QString::fromUtf8(content);
         QVERIFY(!text.contains(QChar::ReplacementCharacter));
         QVERIFY(text.contains(QStringLiteral("星河文具店")));
-        QCOMPARE(pQrRead(content, 0), qint64(sim::QrTimeout));
+        QCOMPARE(pQrRead(content, 0), qint64(device::QrTimeout));
     }
 };
 

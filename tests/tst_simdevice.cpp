@@ -34,8 +34,8 @@ private slots:
         QFETCH(QByteArray, type);
         QFETCH(QByteArray, para);
         QVERIFY(pOpenDevice(type, para, "") > 0);
-        QCOMPARE(pCloseDevice(), qint64(sim::Ok));
-        QCOMPARE(pCloseDevice(), qint64(sim::NotOpen));
+        QCOMPARE(pCloseDevice(), qint64(device::Ok));
+        QCOMPARE(pCloseDevice(), qint64(device::NotOpen));
     }
 
     void malformedConnectionsAreRefusedDistinctly_data()
@@ -43,30 +43,30 @@ private slots:
         QTest::addColumn<QByteArray>("type");
         QTest::addColumn<QByteArray>("para");
         QTest::addColumn<qint64>("code");
-        QTest::newRow("unknown type") << QByteArray("LPT1") << QByteArray("x") << qint64(sim::BadPortType);
-        QTest::newRow("empty type") << QByteArray("") << QByteArray("") << qint64(sim::BadPortType);
+        QTest::newRow("unknown type") << QByteArray("LPT1") << QByteArray("x") << qint64(device::BadPortType);
+        QTest::newRow("empty type") << QByteArray("") << QByteArray("") << qint64(device::BadPortType);
         QTest::newRow("com without path") << QByteArray("COM") << QByteArray("115200")
-                                          << qint64(sim::MissingSerialPath);
+                                          << qint64(device::MissingSerialPath);
         QTest::newRow("com bad baud") << QByteArray("COM/dev/ttyS0") << QByteArray("fast")
-                                      << qint64(sim::BadBaudRate);
+                                      << qint64(device::BadBaudRate);
         QTest::newRow("usb seven digits") << QByteArray("USB") << QByteArray("E4A5070")
-                                          << qint64(sim::BadUsbIds);
+                                          << qint64(device::BadUsbIds);
         QTest::newRow("usb not hex") << QByteArray("USB") << QByteArray("E4A5070G")
-                                     << qint64(sim::BadUsbIds);
+                                     << qint64(device::BadUsbIds);
         QTest::newRow("usb separator") << QByteArray("USB") << QByteArray("E4A5_0701")
-                                       << qint64(sim::BadUsbIds);
+                                       << qint64(device::BadUsbIds);
         QTest::newRow("bluetooth empty") << QByteArray("BTH") << QByteArray("")
-                                         << qint64(sim::EmptyBluetoothName);
+                                         << qint64(device::EmptyBluetoothName);
         QTest::newRow("socket no port") << QByteArray("SKT") << QByteArray("127.0.0.1")
-                                        << qint64(sim::BadSocketAddress);
+                                        << qint64(device::BadSocketAddress);
         QTest::newRow("socket port zero") << QByteArray("SKT") << QByteArray("127.0.0.1:0")
-                                          << qint64(sim::BadSocketAddress);
+                                          << qint64(device::BadSocketAddress);
         QTest::newRow("socket octet 256") << QByteArray("SKT") << QByteArray("10.0.0.256:80")
-                                          << qint64(sim::BadSocketAddress);
+                                          << qint64(device::BadSocketAddress);
         QTest::newRow("socket host name") << QByteArray("SKT") << QByteArray("reader:80")
-                                          << qint64(sim::BadSocketAddress);
+                                          << qint64(device::BadSocketAddress);
         QTest::newRow("socket ipv6") << QByteArray("SKT") << QByteArray("::1:80")
-                                     << qint64(sim::BadSocketAddress);
+                                     << qint64(device::BadSocketAddress);
     }
 
     void malformedConnectionsAreRefusedDistinctly()
@@ -75,7 +75,7 @@ private slots:
         QFETCH(QByteArray, para);
         QFETCH(qint64, code);
         QCOMPARE(pOpenDevice(type, para, ""), code);
-        QCOMPARE(pTerminalHeartBeat(), qint64(sim::NotOpen));
+        QCOMPARE(pTerminalHeartBeat(), qint64(device::NotOpen));
     }
 
     void everyOperationAnswersNotOpenWhileClosed()
@@ -85,7 +85,7 @@ private slots:
         char third[512] = {};
         unsigned char bytes[1024] = {};
         int64_t length = 0;
-        const qint64 notOpen = sim::NotOpen;
+        const qint64 notOpen = device::NotOpen;
         QCOMPARE(pTerminalHeartBeat(), notOpen);
         QCOMPARE(pTerminalGetModel(text), notOpen);
         QCOMPARE(pTerminalGetFirmVersion(text, second), notOpen);
@@ -117,7 +117,7 @@ private slots:
 
     void uncalledExportsAreNotSupportedOpenOrNot()
     {
-        const qint64 unsupported = sim::NotSupported;
+        const qint64 unsupported = device::NotSupported;
         QCOMPARE(pSetTerminalLibrary(), unsupported);
         QCOMPARE(pIdCardGetPhotoBuffer(), unsupported);
         QVERIFY(pOpenDevice("USB", "E4A50701", "") > 0);
@@ -132,9 +132,9 @@ private slots:
         const qint64 second = pOpenDevice("SKT", "192.168.1.20:8888", "");
         QVERIFY(first > 0);
         QVERIFY(second > 0);
-        QCOMPARE(pTerminalHeartBeat(), qint64(sim::Ok));
-        QCOMPARE(pCloseDevice(), qint64(sim::Ok));
-        QCOMPARE(pTerminalHeartBeat(), qint64(sim::NotOpen));
+        QCOMPARE(pTerminalHeartBeat(), qint64(device::Ok));
+        QCOMPARE(pCloseDevice(), qint64(device::Ok));
+        QCOMPARE(pTerminalHeartBeat(), qint64(device::NotOpen));
     }
 
     void diagnosticsAnswerWhileOpen()
@@ -195,8 +195,8 @@ private slots:
 
     void everyCodeHasAMeaning()
     {
-        QCOMPARE(QByteArray(sim::describe(sim::NotOpen)), QByteArray("设备未打开"));
-        QCOMPARE(QByteArray(sim::describe(123456)), QByteArray("未知错误"));
+        QCOMPARE(QByteArray(device::describe(device::NotOpen)), QByteArray("设备未打开"));
+        QCOMPARE(QByteArray(device::describe(123456)), QByteArray("未知错误"));
     }
 };
 

@@ -50,13 +50,13 @@ private slots:
 
     void everyOperationNeedsAnOpenDevice()
     {
-        QCOMPARE(pCloseDevice(), qint64(sim::Ok));
+        QCOMPARE(pCloseDevice(), qint64(device::Ok));
         std::vector<char> record(recordSize, '\0');
         unsigned char serial[16] = {};
         int64_t length = 0;
-        QCOMPARE(pIdReadCard(0, 1, record.data(), 0), qint64(sim::NotOpen));
-        QCOMPARE(pSdtReadCard(0, 1, record.data(), 0), qint64(sim::NotOpen));
-        QCOMPARE(pIdReadSn(serial, &length), qint64(sim::NotOpen));
+        QCOMPARE(pIdReadCard(0, 1, record.data(), 0), qint64(device::NotOpen));
+        QCOMPARE(pSdtReadCard(0, 1, record.data(), 0), qint64(device::NotOpen));
+        QCOMPARE(pIdReadSn(serial, &length), qint64(device::NotOpen));
         QCOMPARE(record.front(), '\0');
         QCOMPARE(length, int64_t(0));
     }
@@ -65,10 +65,10 @@ private slots:
     {
         int64_t length = 0;
         unsigned char serial[16] = {};
-        QCOMPARE(pIdReadCard(0, 1, nullptr, 0), qint64(sim::NullArgument));
-        QCOMPARE(pSdtReadCard(0, 1, nullptr, 0), qint64(sim::NullArgument));
-        QCOMPARE(pIdReadSn(nullptr, &length), qint64(sim::NullArgument));
-        QCOMPARE(pIdReadSn(serial, nullptr), qint64(sim::NullArgument));
+        QCOMPARE(pIdReadCard(0, 1, nullptr, 0), qint64(device::NullArgument));
+        QCOMPARE(pSdtReadCard(0, 1, nullptr, 0), qint64(device::NullArgument));
+        QCOMPARE(pIdReadSn(nullptr, &length), qint64(device::NullArgument));
+        QCOMPARE(pIdReadSn(serial, nullptr), qint64(device::NullArgument));
     }
 
     void successiveReadingsShowEachKind_data()
@@ -86,7 +86,7 @@ private slots:
         QByteArray first;
         for (int reading = 0; reading <= sim::identityKindCount; ++reading) {
             std::vector<char> record(recordSize, '\x7F');
-            QCOMPARE(read(0, 1, record.data(), 0), qint64(sim::Ok));
+            QCOMPARE(read(0, 1, record.data(), 0), qint64(device::Ok));
             const void *end = std::memchr(record.data(), '\0', record.size());
             QVERIFY(end);
             const QByteArray text(record.data(), static_cast<const char *>(end) - record.data());
@@ -102,7 +102,7 @@ private slots:
             // The serial number is that of the document just read.
             unsigned char serial[16] = {};
             int64_t length = 0;
-            QCOMPARE(pIdReadSn(serial, &length), qint64(sim::Ok));
+            QCOMPARE(pIdReadSn(serial, &length), qint64(device::Ok));
             QCOMPARE(length, int64_t(8));
             QCOMPARE(QByteArray(reinterpret_cast<char *>(serial), 8), sim::identitySerial(kind));
 

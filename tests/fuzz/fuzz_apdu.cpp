@@ -4,7 +4,7 @@
 // Every response must be a well-formed response APDU, and what its status
 // word promises (61xx: so many bytes wait for GET RESPONSE; 6Cxx: repeat the
 // command with this Le) must hold for the command that follows it.
-#include "apdu.h"
+#include "cardos.h"
 
 #include <cstdint>
 #include <cstring>

@@ -4,7 +4,7 @@
 // card's answers must stay inside the caller's 4096-byte buffers in the form
 // that parsing accepts.
 #include "bankcard.h"
-#include "reader.h"
+#include "operations.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -113,23 +113,23 @@ void checkCard(const QByteArray &typed)
     }
 
     Reply arqc, appData;
-    const int64_t result = sim::IccGetARQC(2, txData.constData(), "", arqc.data(), appData.data());
-    check(result == (usable ? sim::Ok : sim::BadTransactionData));
-    if (result != sim::Ok)
+    const int64_t result = device::IccGetARQC(2, txData.constData(), "", arqc.data(), appData.data());
+    check(result == (usable ? device::Ok : device::BadTransactionData));
+    if (result != device::Ok)
         return;
     check(arqc.text().size() == 16 && isUpperHex(arqc.text()));
     check(appData.text().size() % 2 == 0 && isUpperHex(appData.text()));
 
     Reply script, certificate;
-    check(sim::IccARPCExeScript(2, txData.constData(), "00112233445566773030",
+    check(device::IccARPCExeScript(2, txData.constData(), "00112233445566773030",
                                 appData.text().constData(), script.data(), certificate.data())
-          == sim::Ok);
+          == device::Ok);
     check(certificate.text().size() == 16 && isUpperHex(certificate.text()));
 
     // The merchant and the other terminal fields come back as card data in
     // the element form, each letter once, in the order asked.
     Reply cardData;
-    check(sim::IccGetCardInfo(2, "", "PQRSTUVW", cardData.data()) == sim::Ok);
+    check(device::IccGetCardInfo(2, "", "PQRSTUVW", cardData.data()) == device::Ok);
     const std::optional<sim::BankElements> answered = sim::parseBankElements(cardData.text());
     check(answered && answered->size() == 8);
     for (std::size_t i = 0; i < answered->size(); ++i)
@@ -142,8 +142,8 @@ void checkCardInfo(const QByteArray &typed)
 {
     const QByteArray tags(typed.constData());
     Reply cardData;
-    const int64_t result = sim::IccGetCardInfo(2, "", tags.constData(), cardData.data());
-    if (result != sim::Ok)
+    const int64_t result = device::IccGetCardInfo(2, "", tags.constData(), cardData.data());
+    if (result != device::Ok)
         return;
     const std::optional<sim::BankElements> answered = sim::parseBankElements(cardData.text());
     check(answered && static_cast<int>(answered->size()) == tags.size());
@@ -155,7 +155,7 @@ void checkCardInfo(const QByteArray &typed)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    check(sim::OpenDevice("USB", "E4A50701", "") > 0);
+    check(device::OpenDevice("USB", "E4A50701", "") > 0);
     return 0;
 }
 

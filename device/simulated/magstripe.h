@@ -26,12 +26,12 @@ unsigned magTracksSelected(unsigned char selection);
 
 // Whether text may be written on a track (1 to 3): Ok, MagBadCharacter or
 // MagTooLong.
-Code checkMagTrack(int track, const char *text);
+device::Code checkMagTrack(int track, const char *text);
 
 // Whether a write of these texts may go ahead: MagNoTrack, NullArgument for a
 // selected track without a text, the first failed checkMagTrack(), or Ok.
-Code checkMagWrite(unsigned char selection, const char *track1, const char *track2,
-                   const char *track3);
+device::Code checkMagWrite(unsigned char selection, const char *track1, const char *track2,
+                           const char *track3);
 
 // Longest text a track holds.
 int magTrackCapacity(int track);
@@ -47,11 +47,12 @@ public:
 
     // Copies each selected track, with its terminating zero byte, into its
     // buffer; the other buffers are not touched (and may be null).
-    Code read(unsigned char selection, char *track1, char *track2, char *track3) const;
+    device::Code read(unsigned char selection, char *track1, char *track2, char *track3) const;
 
     // Stores the selected tracks when every one of them may be written;
     // otherwise stores nothing. The texts of tracks not selected are ignored.
-    Code write(unsigned char selection, const char *track1, const char *track2, const char *track3);
+    device::Code write(unsigned char selection, const char *track1, const char *track2,
+                       const char *track3);
 
 private:
     std::array<std::string, magTrackCount> m_tracks;

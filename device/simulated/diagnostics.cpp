@@ -1,7 +1,9 @@
 // The reader's own answers: connection, model, versions, security module.
-#include "reader.h"
+#include "operations.h"
 
 #include <cstring>
+
+using namespace device;
 
 namespace sim {
 namespace {
@@ -20,6 +22,11 @@ int64_t copyText(char *buffer, const char *text)
 }
 
 } // namespace
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 int64_t TerminalHeartBeat()
 {
@@ -62,4 +69,4 @@ int64_t SdtSamGetIdStr(char *samIdText)
     return SamGetIdStr(samIdText);
 }
 
-} // namespace sim
+} // namespace device

@@ -1,11 +1,11 @@
-// Result codes of the simulated reader, with what each means, in one table.
+// Result codes of the device library, with what each means, in one table.
 // Every refusal is negative; 0 is success; OpenDevice alone returns a positive
 // device handle.
 #pragma once
 
 #include <cstdint>
 
-#define SIMULATED_READER_ERRORS(X)                                                                 \
+#define DEVICE_RESULT_CODES(X)                                                                     \
     X(Ok, 0, "成功")                                                                               \
     X(NotOpen, -1, "设备未打开")                                                                   \
     X(NotSupported, -2, "设备不支持该功能")                                                        \
@@ -19,6 +19,10 @@
     X(NoCard, -20, "未检测到卡片")                                                                 \
     X(Timeout, -21, "操作超时")                                                                    \
     X(BadArgument, -22, "参数错误")                                                                \
+    X(CardRemoved, -23, "卡片已移走")                                                              \
+    X(ReaderRemoved, -24, "读卡器已断开")                                                          \
+    X(TransmissionError, -25, "数据传输错误")                                                      \
+    X(ReplyTooLong, -26, "返回数据超出缓冲区")                                                     \
     X(UnknownTag, -30, "不支持的标签")                                                             \
     X(BadTransactionData, -31, "交易数据格式错误")                                                 \
     X(NoPendingArqc, -32, "未生成ARQC")                                                            \
@@ -45,15 +49,15 @@
     X(CpuBadCommand, -72, "APDU长度错误")                                                          \
     X(QrTimeout, -80, "扫码超时")
 
-namespace sim {
+namespace device {
 
 enum Code : int64_t {
-#define SIMULATED_READER_ERROR_ENUM(name, value, text) name = value,
-    SIMULATED_READER_ERRORS(SIMULATED_READER_ERROR_ENUM)
-#undef SIMULATED_READER_ERROR_ENUM
+#define DEVICE_RESULT_CODE_ENUM(name, value, text) name = value,
+    DEVICE_RESULT_CODES(DEVICE_RESULT_CODE_ENUM)
+#undef DEVICE_RESULT_CODE_ENUM
 };
 
 // What a code means, in Chinese (UTF-8); "未知错误" for codes not in the table.
 const char *describe(int64_t code);
 
-} // namespace sim
+} // namespace device

@@ -7,7 +7,7 @@
 // transaction log (which the completed transactions join) and a load log.
 // Every name, number and key here is made up for the simulator.
 #include "bankcard.h"
-#include "reader.h"
+#include "operations.h"
 
 #include <QList>
 #include <QMessageAuthenticationCode>
@@ -17,6 +17,8 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+
+using namespace device;
 
 namespace sim {
 
@@ -353,6 +355,11 @@ QByteArray logText(const QList<QByteArray> &lines)
 }
 
 } // namespace
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 void resetBankCard()
 {
@@ -464,4 +471,4 @@ int64_t IccGetLoadDetail(int, const char *, char *log, int)
     return writeReply(log, logText(lines));
 }
 
-} // namespace sim
+} // namespace device

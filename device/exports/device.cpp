@@ -1,5 +1,5 @@
-// Opening and closing the simulated reader, and the hexadecimal conversions.
-#include "reader.h"
+// Opening and closing the reader, and the hexadecimal conversions.
+#include "operations.h"
 
 #include <QString>
 #include <QStringList>
@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace sim {
+namespace device {
 namespace {
 
 bool opened = false;
@@ -69,11 +69,11 @@ int nibble(char c)
 const char *describe(int64_t code)
 {
     switch (code) {
-#define SIMULATED_READER_ERROR_TEXT(name, value, text)                                             \
+#define DEVICE_RESULT_CODE_TEXT(name, value, text)                                                 \
     case value:                                                                                    \
         return text;
-        SIMULATED_READER_ERRORS(SIMULATED_READER_ERROR_TEXT)
-#undef SIMULATED_READER_ERROR_TEXT
+        DEVICE_RESULT_CODES(DEVICE_RESULT_CODE_TEXT)
+#undef DEVICE_RESULT_CODE_TEXT
     }
     return "未知错误";
 }
@@ -86,9 +86,8 @@ bool deviceOpen()
 void resetCards()
 {
     resetBankCard();
-    resetM1Card();
     resetMagneticCard();
-    resetCpuCards();
+    powerOffChannels();
 }
 
 int64_t OpenDevice(const char *portType, const char *portPara, const char *extendPara)
@@ -164,4 +163,4 @@ int64_t AscToHex(const char *text, int64_t count, unsigned char *bytes)
     return Ok;
 }
 
-} // namespace sim
+} // namespace device

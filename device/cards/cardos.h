@@ -1,5 +1,5 @@
-// The command interpreter of the simulated CPU cards: a small ISO 7816-4 card
-// operating system over a tree of files, with no I/O of its own.
+// The card operating system of the simulated CPU cards: a small ISO 7816-4
+// command interpreter over a tree of files, with no I/O of its own.
 //
 // respond() takes one command APDU as raw bytes, in any length and with any
 // content, and always answers a response APDU (data, then SW1 SW2). It is the

@@ -1,8 +1,10 @@
 // The magnetic stripe card of the simulated reader.
 #include "magstripe.h"
-#include "reader.h"
+#include "operations.h"
 
 #include <cstring>
+
+using namespace device;
 
 namespace sim {
 namespace {
@@ -139,6 +141,11 @@ Code MagneticCard::write(unsigned char selection, const char *track1, const char
     }
     return Ok;
 }
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 // The card keeps its tracks when the reader is closed.
 void resetMagneticCard() {}
@@ -173,4 +180,4 @@ int64_t MagWrite(unsigned char tracks, const char *track1, const char *track2, c
     return swipedCard().write(tracks, track1, track2, track3);
 }
 
-} // namespace sim
+} // namespace device

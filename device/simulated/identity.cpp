@@ -6,7 +6,7 @@
 // reading routes share the turn; the serial number is that of the document
 // read last (the first one before any reading).
 #include "identity.h"
-#include "reader.h"
+#include "operations.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +15,8 @@
 
 #include <array>
 #include <cstring>
+
+using namespace device;
 
 namespace sim {
 namespace {
@@ -266,6 +268,11 @@ QByteArray identityRecord(IdentityKind kind)
     };
     return QTextCodec::codecForName("GB18030")->fromUnicode(fields.join(QLatin1Char(':')));
 }
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 int64_t IdReadCard(int, int, char *record, int)
 {
@@ -289,4 +296,4 @@ int64_t IdReadSn(unsigned char *serial, int64_t *length)
     return Ok;
 }
 
-} // namespace sim
+} // namespace device

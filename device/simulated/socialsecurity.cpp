@@ -1,13 +1,15 @@
 // The social security card of the simulated reader: one synthetic
 // third-generation card whose record is a GB18030 card text record, and error
 // texts in Chinese as UTF-8.
-#include "reader.h"
+#include "operations.h"
 
 #include <QStringList>
 #include <QTextCodec>
 
 #include <algorithm>
 #include <cstring>
+
+using namespace device;
 
 namespace sim {
 namespace {
@@ -52,6 +54,11 @@ int64_t refuse(int64_t code, char *errorText)
 }
 
 } // namespace
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 // Kinds 1 to 3 read a card of the first, second or third generation; the
 // card on the reader answers all three.
@@ -73,4 +80,4 @@ int64_t SsseReadCard(int kind, char *record, char *errorText, int)
     return Ok;
 }
 
-} // namespace sim
+} // namespace device

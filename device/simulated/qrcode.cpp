@@ -1,8 +1,10 @@
 // The QR code scanner of the simulated reader. A code is always held to it,
 // so a read answers at once; only a timeout of 0 leaves no time to scan.
-#include "reader.h"
+#include "operations.h"
 
 #include <cstring>
+
+using namespace device;
 
 namespace sim {
 namespace {
@@ -11,6 +13,11 @@ namespace {
 const char heldCode[] = "收款单号：SR20260915-0318；商户：星河文具店；金额：12.50元";
 
 } // namespace
+} // namespace sim
+
+// The operations the exports call.
+namespace device {
+using namespace sim;
 
 int64_t QrRead(char *content, unsigned char timeout)
 {
@@ -24,4 +31,4 @@ int64_t QrRead(char *content, unsigned char timeout)
     return Ok;
 }
 
-} // namespace sim
+} // namespace device

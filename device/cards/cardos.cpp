@@ -1,9 +1,6 @@
-// The CPU cards in the slots of the simulated reader, and the command
-// interpreter they run (see apdu.h).
-#include "apdu.h"
-#include "reader.h"
-
-#include <QRandomGenerator>
+// The ISO 7816-4 card operating system of the simulated CPU cards (see
+// cardos.h), and the files of the user card and the PSAM.
+#include "cardos.h"
 
 #include <algorithm>
 #include <array>
@@ -463,121 +460,6 @@ Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t leng
         session.currentEf = currentEf;
     }
     return response;
-}
-
-namespace {
-
-// Contactless ATRs end in a check byte: the XOR of every byte after TS.
-Bytes withCheckByte(Bytes atr)
-{
-    unsigned char check = 0;
-    for (std::size_t i = 1; i < atr.size(); ++i)
-        check ^= atr[i];
-    atr.push_back(check);
-    return atr;
-}
-
-struct Slot
-{
-    Slot(unsigned char slotNumber, Bytes answerToReset, const CardFile &(*slotCard)())
-        : number(slotNumber), atr(std::move(answerToReset)), card(slotCard)
-    {
-    }
-
-    unsigned char number;
-    Bytes atr;
-    const CardFile &(*card)();
-    bool powered = false;
-    CardSession session;
-};
-
-// The full-size slot and the contactless interfaces hold user cards, the
-// three PSAM slots security modules; every card has an ATR of its own.
-std::array<Slot, 6> &cardSlots()
-{
-    static std::array<Slot, 6> cards{{
-        {0x01, concat({{0x3B, 0x6C, 0x00, 0x00}, ascii("SRCPU.SSC300")}), userCard},
-        {0x11, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-1.20")}), psamCard},
-        {0x12, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-2.20")}), psamCard},
-        {0x13, concat({{0x3B, 0x6B, 0x00, 0x00}, ascii("SRPSAM-3.20")}), psamCard},
-        {0x41, withCheckByte(concat({{0x3B, 0x8C, 0x80, 0x01}, ascii("SRCPU.TYPEA1")})), userCard},
-        {0x42,
-         withCheckByte({0x3B, 0x88, 0x80, 0x01, 0x53, 0x52, 0x42, 0x31, 0x00, 0xB3, 0x81, 0x71}),
-         userCard},
-    }};
-    return cards;
-}
-
-Slot *findSlot(unsigned char number)
-{
-    for (Slot &slot : cardSlots()) {
-        if (slot.number == number)
-            return &slot;
-    }
-    return nullptr;
-}
-
-// A reader frame holds at least the four header bytes and at most this many.
-constexpr int64_t longestCommand = 1024;
-
-} // namespace
-
-void resetCpuCards()
-{
-    for (Slot &slot : cardSlots()) {
-        slot.powered = false;
-        slot.session = CardSession();
-    }
-}
-
-int64_t CpuPowerOn(unsigned char slotNumber, unsigned char *atr, int64_t *atrLength)
-{
-    if (!deviceOpen())
-        return NotOpen;
-    if (!atr || !atrLength)
-        return NullArgument;
-    Slot *slot = findSlot(slotNumber);
-    if (!slot)
-        return CpuBadSlot;
-    // Powering on a powered card resets it, as a warm reset would.
-    slot->session = startSession(slot->card(), QRandomGenerator::global()->generate64());
-    slot->powered = true;
-    std::copy(slot->atr.begin(), slot->atr.end(), atr);
-    *atrLength = static_cast<int64_t>(slot->atr.size());
-    return Ok;
-}
-
-int64_t CpuApdu(unsigned char slotNumber, int64_t commandLength, const unsigned char *command,
-                unsigned char *response, int64_t *responseLength)
-{
-    if (!deviceOpen())
-        return NotOpen;
-    if (!command || !response || !responseLength)
-        return NullArgument;
-    Slot *slot = findSlot(slotNumber);
-    if (!slot)
-        return CpuBadSlot;
-    if (!slot->powered)
-        return CpuNotPowered;
-    if (commandLength < 4 || commandLength > longestCommand)
-        return CpuBadCommand;
-    const Bytes answer = respond(slot->session, command, static_cast<std::size_t>(commandLength));
-    std::copy(answer.begin(), answer.end(), response);
-    *responseLength = static_cast<int64_t>(answer.size());
-    return Ok;
-}
-
-int64_t CpuPowerOff(unsigned char slotNumber)
-{
-    if (!deviceOpen())
-        return NotOpen;
-    Slot *slot = findSlot(slotNumber);
-    if (!slot)
-        return CpuBadSlot;
-    // Powering off a card that is off already changes nothing.
-    slot->powered = false;
-    slot->session = CardSession();
-    return Ok;
 }
 
 } // namespace sim

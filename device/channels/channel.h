@@ -1,0 +1,46 @@
+// A channel carries command APDUs to one card and its responses back. Card
+// logic talks to a card only through this interface, so the same logic runs
+// on a simulated card in this process or on a card in a PC/SC reader:
+//   powerOn   connect to the card, or reset it when connected   (SCardConnect /
+//             SCardReconnect, then SCardStatus for the ATR)
+//   transmit  one command APDU, one response APDU               (SCardTransmit)
+//   powerOff  end the connection and power the card down        (SCardDisconnect)
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace device {
+
+using Bytes = std::vector<unsigned char>;
+
+enum class ChannelResult {
+    Ok,
+    NoCard,            // no card in the reader or in its field
+    NotPowered,        // transmit before powerOn, or after powerOff
+    CardRemoved,       // the card left since it was powered on
+    ReaderRemoved,     // the reader itself is gone
+    TransmissionError, // the exchange failed; the card's state is unknown
+};
+
+class Channel
+{
+public:
+    virtual ~Channel() = default;
+
+    // Powers the card on, or resets it when it is powered already: a fresh
+    // session on the card. Sets atr to what the card answered to the reset.
+    virtual ChannelResult powerOn(Bytes &atr) = 0;
+
+    // Sends one command APDU and sets response to the card's response APDU
+    // (data, then SW1 SW2; at least two bytes when the result is Ok).
+    virtual ChannelResult transmit(const unsigned char *command, std::size_t length,
+                                   Bytes &response) = 0;
+
+    // Powers the card off; the channel can be powered on again.
+    virtual void powerOff() = 0;
+
+    virtual bool isPowered() const = 0;
+};
+
+} // namespace device

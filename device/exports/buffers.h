@@ -1,0 +1,30 @@
+// Copying bytes into the caller's buffers. The exports take no buffer sizes,
+// so each kind of reply has a longest length the program's buffers take;
+// a longer reply is refused with ReplyTooLong and nothing is written.
+#pragma once
+
+#include "channel.h"
+#include "errors.h"
+
+#include <algorithm>
+
+namespace device {
+
+// ISO 7816-3: at most 33 bytes; the program's buffer holds 128.
+constexpr std::size_t longestAtr = 33;
+// A reader frame holds at most 1024 bytes either way; so does the program's
+// response buffer.
+constexpr std::size_t longestApdu = 1024;
+// ISO 14443 UIDs have 4, 7 or 10 bytes; the program's buffer holds 16.
+constexpr std::size_t longestUid = 10;
+
+inline Code copyReply(const Bytes &reply, std::size_t longest, unsigned char *out, int64_t *length)
+{
+    if (reply.size() > longest)
+        return ReplyTooLong;
+    std::copy(reply.begin(), reply.end(), out);
+    *length = static_cast<int64_t>(reply.size());
+    return Ok;
+}
+
+} // namespace device
