@@ -1,11 +1,12 @@
-// The device library's card logic on its own: what channel failures become,
-// the M1 sector layout and UIDs of 7 bytes, and the bound on replies copied
-// into the caller's buffers.
+// The device library's card logic on its own: status words, what channel
+// failures become, the M1 sector layout and UIDs of 7 bytes, and the bound on
+// replies copied into the caller's buffers.
 #include "buffers.h"
 #include "cpu.h"
 #include "m1.h"
 #include "m1card.h"
 #include "simulatedchannel.h"
+#include "statusword.h"
 
 #include <QtTest>
 
@@ -47,6 +48,37 @@ class TestCardLogic : public QObject
     Q_OBJECT
 
 private slots:
+    void statusWordsAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<int>("sw");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<int>("moreData");
+        QTest::addColumn<int>("exactLe");
+        QTest::newRow("data and 9000")
+            << QByteArray::fromHex("01029000") << 0x9000 << true << 0 << 0;
+        QTest::newRow("61 00 is 256 bytes")
+            << QByteArray::fromHex("6100") << 0x6100 << false << 256 << 0;
+        QTest::newRow("6C 10") << QByteArray::fromHex("6C10") << 0x6C10 << false << 0 << 16;
+        QTest::newRow("one byte") << QByteArray::fromHex("90") << 0 << false << 0 << 0;
+        QTest::newRow("empty") << QByteArray() << 0 << false << 0 << 0;
+    }
+
+    void statusWordsAreRead()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(int, sw);
+        QFETCH(bool, success);
+        QFETCH(int, moreData);
+        QFETCH(int, exactLe);
+        const device::Bytes bytes(response.begin(), response.end());
+        const uint16_t word = device::statusWord(bytes);
+        QCOMPARE(int(word), sw);
+        QCOMPARE(device::isSuccess(word), success);
+        QCOMPARE(device::hasMoreData(word) ? int(device::lengthIn(word)) : 0, moreData);
+        QCOMPARE(device::isWrongLe(word) ? int(device::lengthIn(word)) : 0, exactLe);
+    }
+
     void channelFailuresBecomeResultCodes_data()
     {
         QTest::addColumn<int>("result");
