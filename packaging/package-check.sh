@@ -43,8 +43,9 @@ cp "$build/tests/empty/libCommonInterface.so" "$root/check/empty/"
 
 echo "== installing the packages and the tools of the window checks"
 in_root apt-get -q -o Acquire::Check-Valid-Until=false update >/dev/null
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -q -y \
-    /check/readerdemo_*.deb /check/readerdemo-simulator_*.deb \
+# The packages by their paths inside the root, for apt to install from files.
+debs=$(cd "$root/check" && for deb in readerdemo_*.deb readerdemo-simulator_*.deb; do printf ' /check/%s' "$deb"; done)
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -q -y $debs \
     xvfb xauth xdotool x11-utils libqt5test5 >"$root/check/apt.log" 2>&1 || {
     tail -n 20 "$root/check/apt.log"
     exit 1
