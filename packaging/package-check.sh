@@ -42,7 +42,7 @@ cp "$source_dir/tests/realwindow.sh" "$build/tests/tst_realwindow" "$root/check/
 cp "$build/tests/empty/libCommonInterface.so" "$root/check/empty/"
 
 echo "== installing the packages and the tools of the window checks"
-in_root apt-get -q -o Acquire::Check-Valid-Until=false update >/dev/null
+in_root apt-get -q -o Acquire::Check-Valid-Until=false -o APT::Sandbox::User=root update >/dev/null
 # The packages by their paths inside the root, for apt to install from files.
 debs=$(cd "$root/check" && for deb in readerdemo_*.deb readerdemo-simulator_*.deb; do printf ' /check/%s' "$deb"; done)
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -q -y $debs \
