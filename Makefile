@@ -78,3 +78,37 @@ fuzz: fuzz-build
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+
+# Desktop packaging. `make package` builds the Debian packages readerdemo and
+# readerdemo-simulator into $(BUILD)/packages; `make test` builds and lints
+# them too. `make package-check` (root, Debian's archive) installs them into
+# a fresh Debian 12 root and starts them there under Xvfb. `make screenshots`
+# renews the README's pictures, `make icons` the PNG icons from the SVG.
+TEST_PACKAGES       += dpkg-dev file lintian desktop-file-utils appstream
+PACKAGE_PACKAGES    := $(RUN_PACKAGES) dpkg-dev file
+SCREENSHOT_PACKAGES := $(RUN_PACKAGES) xvfb xauth
+ICON_PACKAGES       := librsvg2-bin
+CHECK_PACKAGES      := $(PACKAGE_PACKAGES) debootstrap
+ICON_SIZES          := 16 24 32 48 64 128 256
+
+.PHONY: package package-check screenshots icons
+
+package: build
+	$(call install_missing,$(PACKAGE_PACKAGES))
+	cd $(BUILD) && cpack
+
+package-check: package
+	$(call install_missing,$(CHECK_PACKAGES))
+	packaging/package-check.sh $(BUILD)/packages $(BUILD)
+
+screenshots: build
+	$(call install_missing,$(SCREENSHOT_PACKAGES))
+	xvfb-run -a -s "-screen 0 1280x1024x24" env -u QT_QPA_PLATFORM \
+	  LD_LIBRARY_PATH="$(CURDIR)/$(BUILD)/simulator" $(BUILD)/packaging/screenshots docs/screenshots
+
+icons:
+	$(call install_missing,$(ICON_PACKAGES))
+	for size in $(ICON_SIZES); do \
+	  rsvg-convert -w $$size -h $$size packaging/icons/hicolor/scalable/apps/readerdemo.svg \
+	    -o packaging/icons/hicolor/$${size}x$${size}/apps/readerdemo.png; \
+	done
