@@ -104,7 +104,7 @@ package-check: package
 screenshots: build
 	$(call install_missing,$(SCREENSHOT_PACKAGES))
 	xvfb-run -a -s "-screen 0 1280x1024x24" env -u QT_QPA_PLATFORM \
-	  LD_LIBRARY_PATH="$(CURDIR)/$(BUILD)/simulator" $(BUILD)/packaging/screenshots docs/screenshots
+	  LD_LIBRARY_PATH="$(CURDIR)/$(BUILD)/device" $(BUILD)/packaging/screenshots docs/screenshots
 
 icons:
 	$(call install_missing,$(ICON_PACKAGES))
