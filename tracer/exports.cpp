@@ -281,17 +281,3 @@ struct Traced
     }
 
 COMMON_INTERFACE_ENTRY_POINTS(TRACER_CALLED, TRACER_UNCALLED)
-
-void *tracer::ownEntry(EntryPoint entry)
-{
-    switch (entry) {
-#define TRACER_OWN(name)                                                                           \
-    case EntryPoint::name:                                                                         \
-        return reinterpret_cast<void *>(&::name);
-#define TRACER_OWN_CALLED(name, params, args) TRACER_OWN(name)
-        COMMON_INTERFACE_ENTRY_POINTS(TRACER_OWN_CALLED, TRACER_OWN)
-#undef TRACER_OWN_CALLED
-#undef TRACER_OWN
-    }
-    return nullptr;
-}

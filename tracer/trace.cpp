@@ -58,11 +58,17 @@ std::string openRealLibrary(State &s)
         const char *error = dlerror();
         return std::string("cannot open READER_SPY_LIBRARY: ") + (error ? error : path);
     }
+    // The tracer in front of itself would call itself forever. Its own
+    // address is taken from a hidden function, which no other library can
+    // interpose.
+    Dl_info own{};
+    Dl_info real{};
     std::array<void *, entryPointCount> entries{};
     for (int i = 0; i < entryPointCount; ++i) {
-        const auto entry = static_cast<EntryPoint>(i);
-        entries[i] = dlsym(library, entryName(entry));
-        if (entries[i] && entries[i] == ownEntry(entry))
+        entries[i] = dlsym(library, entryName(static_cast<EntryPoint>(i)));
+        if (entries[i] && dladdr(entries[i], &real)
+            && dladdr(reinterpret_cast<void *>(&openRealLibrary), &own)
+            && real.dli_fbase == own.dli_fbase)
             return std::string("READER_SPY_LIBRARY is the tracing library itself: ") + path;
     }
     s.entries = entries;

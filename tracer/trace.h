@@ -44,8 +44,4 @@ void appendText(std::string &out, const char *bytes, std::size_t length);
 // Bytes in upper-case hexadecimal.
 void appendHex(std::string &out, const unsigned char *bytes, std::size_t length);
 
-// The address of the tracer's own export of every name, to refuse a
-// READER_SPY_LIBRARY that is the tracer itself (it would call itself forever).
-void *ownEntry(EntryPoint entry);
-
 } // namespace tracer
