@@ -71,7 +71,7 @@ QStringList clickInNewWindow(const char *control)
 // Every tab's operations on the simulated reader, with the form's defaults
 // and a few typed values that make each operation succeed (the predefined
 // GET CHALLENGE answers random bytes, so two SELECTs go to the CPU card).
-QStringList runEveryTab()
+QStringList runSteps(bool everyTab)
 {
     struct Step
     {
@@ -111,9 +111,14 @@ QStringList runEveryTab()
         {"pushButton_20", nullptr, nullptr},
         {"pushButton_21", nullptr, nullptr},
         {"action_2", nullptr, nullptr}};
+    // A whole identity read, as the tracer's README shows it.
+    const QList<Step> identity{{"action", nullptr, nullptr},
+                               {"pushButton", nullptr, nullptr},
+                               {"pushButton_3", nullptr, nullptr},
+                               {"action_2", nullptr, nullptr}};
     MainWindow window;
     QStringList states;
-    for (const Step &step : steps) {
+    for (const Step &step : everyTab ? steps : identity) {
         if (step.field)
             setText(&window, step.field, QString::fromLatin1(step.typed));
         if (qstrcmp(step.control, "action") == 0)
@@ -371,7 +376,8 @@ private slots:
 };
 
 // Child modes: "--every-tab <library>" prints what the window shows for every
-// tab; "--three-calls <library>" prints the codes of OpenDevice,
+// tab, "--identity-read <library>" the same for open, read card, read serial
+// number, close; "--three-calls <library>" prints the codes of OpenDevice,
 // TerminalHeartBeat and the never-called SetAutoPara.
 int main(int argc, char **argv)
 {
@@ -381,8 +387,10 @@ int main(int argc, char **argv)
         QByteArray library = arguments[2].toUtf8();
         if (!LoadCommonInterface(library.data()))
             return 2;
-        if (arguments[1] == QLatin1String("--every-tab")) {
-            printf("%s", runEveryTab().join('\n').toUtf8().constData());
+        if (arguments[1] == QLatin1String("--every-tab")
+            || arguments[1] == QLatin1String("--identity-read")) {
+            const bool everyTab = arguments[1] == QLatin1String("--every-tab");
+            printf("%s", runSteps(everyTab).join('\n').toUtf8().constData());
         } else {
             printf("%lld %lld %lld", static_cast<long long>(pOpenDevice("USB", "E4A50701", "")),
                    static_cast<long long>(pTerminalHeartBeat()),
