@@ -13,7 +13,7 @@ RUN_PACKAGES  := g++ cmake ninja-build qtbase5-dev fonts-wqy-microhei libpcsclit
 TEST_PACKAGES := $(RUN_PACKAGES) xvfb xauth xdotool x11-utils clang libclang-rt-14-dev \
                  pcscd vsmartcard-vpcd opensc pcsc-tools procps
 
-.PHONY: run test fuzz build fuzz-build deps-run deps-test clean
+.PHONY: run test fuzz build fuzz-build deps-run deps-test clean bench-tracer
 
 # Installs the packages given in $(1) that are not installed yet: with apt-get
 # when run as root, otherwise prints the one command that would do it.
@@ -75,6 +75,13 @@ fuzz-build: deps-test
 # in $(FUZZ_BUILD)/tests/fuzz/found/, never in the source tree.
 fuzz: fuzz-build
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The tracing library's cost per call against a direct call, in the normal build.
+bench-tracer: deps-run
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target bench_tracer
+	rm -f $(BUILD)/tracer/bench.trace
+	$(BUILD)/tracer/bench_tracer
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

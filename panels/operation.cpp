@@ -4,7 +4,6 @@
 #include <QTextCodec>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 const QString codeMarker = QStringLiteral("错误代码：");
@@ -51,18 +50,6 @@ void Operation::report(const QString &text) const
 QString codeText(qint64 code)
 {
     return QString::number(code);
-}
-
-qint64 clampedCount(qint64 count, qint64 limit)
-{
-    return std::clamp<qint64>(count, 0, limit);
-}
-
-QByteArray boundedText(const char *buffer, std::size_t size)
-{
-    const void *end = std::memchr(buffer, '\0', size);
-    const std::size_t length = end ? static_cast<const char *>(end) - buffer : size;
-    return QByteArray(buffer, static_cast<int>(length));
 }
 
 qint64 hexByteCount(qint64 count, std::size_t byteCapacity, std::size_t textCapacity)
