@@ -6,12 +6,12 @@
 // reading routes share the turn; the serial number is that of the document
 // read last (the first one before any reading).
 #include "identity.h"
+#include "gb18030.h"
 #include "reader.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <array>
 #include <cstring>
@@ -264,7 +264,7 @@ QByteArray identityRecord(IdentityKind kind)
         QString::fromUtf8(document.versionOrIssueCount),
         QString::fromLatin1(identityPhoto(kind).toBase64()),
     };
-    return QTextCodec::codecForName("GB18030")->fromUnicode(fields.join(QLatin1Char(':')));
+    return toGb18030(fields.join(QLatin1Char(':')));
 }
 
 int64_t IdReadCard(int, int, char *record, int)
