@@ -8,16 +8,7 @@
 
 int main(int argc, char *argv[])
 {
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    // The form has fixed positions and sizes: follow the desktop's scale
-    // factor as Qt 6 does by default rather than show it at half size on a
-    // 200 % screen. Without Xft.dpi, Qt 5 on X11 takes the monitor's physical
-    // DPI (Qt 6 takes 96), so factors below 1.75 stay 1.
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    QApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::RoundPreferFloor);
-#endif
+    followDesktopScale();
     QApplication app(argc, argv);
 
     // A bare file name: the dynamic loader's search path decides where the
