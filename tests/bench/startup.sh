@@ -40,8 +40,8 @@ done
 t5=$(cut -d' ' -f1 "$work/qt5" | median) t6=$(cut -d' ' -f1 "$work/qt6" | median)
 m5=$(cut -d' ' -f2 "$work/qt5" | median) m6=$(cut -d' ' -f2 "$work/qt6" | median)
 echo "Start-up to the first event-loop turn and peak resident memory, median of $runs runs"
-printf '%-6s %12s %14s\n' "" "start-up ms" "peak memory MiB"
-printf '%-6s %12.1f %14.1f\n' "Qt 5" "$t5" "$(echo "$m5" | awk '{ print $1 / 1024 }')"
-printf '%-6s %12.1f %14.1f\n' "Qt 6" "$t6" "$(echo "$m6" | awk '{ print $1 / 1024 }')"
-printf '%-6s %12.2f %14.2f\n' "Qt 6 / Qt 5" "$(echo "$t6 $t5" | awk '{ print $1 / $2 }')" \
+printf '%-12s %12s %14s\n' "" "start-up ms" "peak memory MiB"
+printf '%-12s %12.1f %14.1f\n' "Qt 5" "$t5" "$(echo "$m5" | awk '{ print $1 / 1024 }')"
+printf '%-12s %12.1f %14.1f\n' "Qt 6" "$t6" "$(echo "$m6" | awk '{ print $1 / 1024 }')"
+printf '%-12s %12.2f %14.2f\n' "Qt 6 / Qt 5" "$(echo "$t6 $t5" | awk '{ print $1 / $2 }')" \
     "$(echo "$m6 $m5" | awk '{ print $1 / $2 }')"
