@@ -9,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    followDesktopScale();
     QApplication app(argc, argv);
     // The icon the desktop menu shows for the program, for every window and box.
     QIcon icon;

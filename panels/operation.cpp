@@ -1,7 +1,7 @@
 #include "operation.h"
+#include "gb18030.h"
 
 #include <QLabel>
-#include <QTextCodec>
 
 #include <algorithm>
 
@@ -81,8 +81,7 @@ unsigned char decimalByte(const QString &text)
 
 QStringList cardTextRecord(const QByteArray &gb18030)
 {
-    QTextCodec *codec = QTextCodec::codecForName("GB18030");
-    return codec->toUnicode(gb18030).split(QLatin1Char(':'));
+    return fromGb18030(gb18030).split(QLatin1Char(':'));
 }
 
 QString recordField(const QStringList &fields, int index)

@@ -60,6 +60,20 @@ kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
 
+echo "start-up on a screen scaled to 200 %"
+LD_LIBRARY_PATH="$simulator_dir" QT_SCALE_FACTOR=2 "$program" &
+pid=$!
+window=$(find_window "$title") || true
+[ -n "$window" ] || fail "no main window"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH" -eq 1086 ] && [ "$HEIGHT" -eq 878 ] || fail "scaled window is ${WIDTH}x$HEIGHT"
+# Centred in logical pixels on a desktop of 640 × 512.
+[ "$X" -eq $((2 * ((640 - 543) / 2))) ] && [ "$Y" -eq $((2 * ((512 - 439) / 2))) ] \
+    || fail "scaled window at $X,$Y is not centred"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+
 echo "start-up with a library that exports nothing"
 LD_LIBRARY_PATH="$empty_dir" "$program" &
 pid=$!
