@@ -20,11 +20,12 @@ enum Word : unsigned {
     BusyWord = 1u << 4,
 };
 
-const struct {
+const struct
+{
     const char *name;
     Word word;
 } words[] = {
-    {"nocard", NoCardWord}, {"slow", SlowWord},     {"removed", RemovedWord},
+    {"nocard", NoCardWord}, {"slow", SlowWord}, {"removed", RemovedWord},
     {"unplug", UnplugWord}, {"busy", BusyWord},
 };
 
@@ -109,7 +110,8 @@ bool &removedFrom(Target target)
 Code select(const char *extendPara)
 {
     unsigned chosen = 0;
-    const QList<QByteArray> parts = QByteArray(extendPara).replace(',', ' ').simplified().split(' ');
+    const QList<QByteArray> parts =
+        QByteArray(extendPara).replace(',', ' ').simplified().split(' ');
     for (const QByteArray &part : parts) {
         if (part.isEmpty())
             continue;
