@@ -1,10 +1,9 @@
 #include "operation.h"
+#include "gb18030.h"
 
 #include <QLabel>
-#include <QTextCodec>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 const QString codeMarker = QStringLiteral("错误代码：");
@@ -53,18 +52,6 @@ QString codeText(qint64 code)
     return QString::number(code);
 }
 
-qint64 clampedCount(qint64 count, qint64 limit)
-{
-    return std::clamp<qint64>(count, 0, limit);
-}
-
-QByteArray boundedText(const char *buffer, std::size_t size)
-{
-    const void *end = std::memchr(buffer, '\0', size);
-    const std::size_t length = end ? static_cast<const char *>(end) - buffer : size;
-    return QByteArray(buffer, static_cast<int>(length));
-}
-
 qint64 hexByteCount(qint64 count, std::size_t byteCapacity, std::size_t textCapacity)
 {
     const std::size_t textRoom = textCapacity > 0 ? (textCapacity - 1) / 2 : 0;
@@ -94,8 +81,7 @@ unsigned char decimalByte(const QString &text)
 
 QStringList cardTextRecord(const QByteArray &gb18030)
 {
-    QTextCodec *codec = QTextCodec::codecForName("GB18030");
-    return codec->toUnicode(gb18030).split(QLatin1Char(':'));
+    return fromGb18030(gb18030).split(QLatin1Char(':'));
 }
 
 QString recordField(const QStringList &fields, int index)

@@ -13,6 +13,7 @@
 //    conversions.
 #pragma once
 
+#include "bounds.h"
 #include "loader.h"
 
 #include <QByteArray>
@@ -53,13 +54,6 @@ private:
 
 // The result code in decimal, with "-" when negative.
 QString codeText(qint64 code);
-
-// A byte count returned by the library, limited to 0..limit.
-qint64 clampedCount(qint64 count, qint64 limit);
-
-// The bytes of a buffer up to its first zero byte, or all of it when the
-// library left no zero byte.
-QByteArray boundedText(const char *buffer, std::size_t size);
 
 // A zero-filled buffer handed to the library for one call.
 template <typename Byte, std::size_t Size> struct LibraryBuffer

@@ -2,6 +2,7 @@
 // short and unterminated records, the photo as untrusted data, and the card
 // body's serial number.
 #include "fakedevice.h"
+#include "gb18030.h"
 #include "mainwindow.h"
 #include "records.h"
 #include "windowtest.h"
@@ -12,7 +13,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <array>
@@ -28,7 +28,7 @@ namespace {
 
 QByteArray gb18030(const QString &text)
 {
-    return QTextCodec::codecForName("GB18030")->fromUnicode(text);
+    return toGb18030(text);
 }
 
 QByteArray imageFile(int width, int height, const char *format)

@@ -1,9 +1,9 @@
 // Tab "二维码": the timeout byte and the content shown as UTF-8 plain text.
 #include "fakedevice.h"
+#include "gb18030.h"
 #include "mainwindow.h"
 #include "windowtest.h"
 
-#include <QTextCodec>
 #include <QtTest>
 
 using namespace windowtest;
@@ -67,8 +67,7 @@ private slots:
     {
         MainWindow window;
         const QString chinese = QStringLiteral("星河");
-        fakedevice::script("QrRead",
-                           {0, {QTextCodec::codecForName("GB18030")->fromUnicode(chinese)}, {}});
+        fakedevice::script("QrRead", {0, {toGb18030(chinese)}, {}});
         click(&window, "pushButton_21");
         const QString shown = text(&window, "textEdit_QrData");
         QVERIFY(shown != chinese);

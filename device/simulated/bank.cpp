@@ -30,9 +30,12 @@ bool isBankTag(char letter)
 
 std::optional<BankElements> parseBankElements(const QByteArray &utf8)
 {
+    // Qt 6 keeps a zero byte through the round trip below, Qt 5 stops there.
+    if (utf8.contains('\0'))
+        return std::nullopt;
     const QString text = QString::fromUtf8(utf8);
-    // Invalid sequences, a zero byte or a byte order mark do not survive the
-    // round trip; such text is not transaction data.
+    // Invalid sequences or a byte order mark do not survive the round trip;
+    // such text is not transaction data.
     if (text.toUtf8() != utf8)
         return std::nullopt;
     const QVector<uint> chars = text.toUcs4();
@@ -53,7 +56,9 @@ std::optional<BankElements> parseBankElements(const QByteArray &utf8)
         at += 4;
         if (size - at < length)
             return std::nullopt;
-        elements.push_back({tag, QString::fromUcs4(chars.constData() + at, length)});
+        elements.push_back(
+            {tag, QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + at),
+                                    length)});
         at += length;
     }
     return elements;

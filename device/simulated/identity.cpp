@@ -7,11 +7,11 @@
 // read last (the first one before any reading).
 #include "identity.h"
 #include "operations.h"
+#include "gb18030.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <array>
 #include <cstring>
@@ -266,7 +266,7 @@ QByteArray identityRecord(IdentityKind kind)
         QString::fromUtf8(document.versionOrIssueCount),
         QString::fromLatin1(identityPhoto(kind).toBase64()),
     };
-    return QTextCodec::codecForName("GB18030")->fromUnicode(fields.join(QLatin1Char(':')));
+    return toGb18030(fields.join(QLatin1Char(':')));
 }
 } // namespace sim
 

@@ -2,9 +2,9 @@
 // third-generation card whose record is a GB18030 card text record, and error
 // texts in Chinese as UTF-8.
 #include "operations.h"
+#include "gb18030.h"
 
 #include <QStringList>
-#include <QTextCodec>
 
 #include <algorithm>
 #include <cstring>
@@ -70,13 +70,12 @@ int64_t SsseReadCard(int kind, char *record, char *errorText, int)
         return refuse(NullArgument, errorText);
     if (kind < 1 || kind > 3)
         return refuse(BadArgument, errorText);
-    QTextCodec *gb18030 = QTextCodec::codecForName("GB18030");
-    if (!gb18030)
+    if (!gb18030Available())
         return refuse(NotSupported, errorText);
     QStringList fields;
     for (const char *field : recordFields)
         fields.append(QString::fromUtf8(field));
-    copyBounded(record, gb18030->fromUnicode(fields.join(QLatin1Char(':'))));
+    copyBounded(record, toGb18030(fields.join(QLatin1Char(':'))));
     return Ok;
 }
 

@@ -122,7 +122,7 @@ private:
             const int index = m_outputIndex++;
             const QByteArray bytes = m_reply.buffers.value(index);
             const int size = outputSizes().value(m_call.name).value(index);
-            std::memcpy(value, bytes.constData(), std::min(bytes.size(), size));
+            std::memcpy(value, bytes.constData(), std::min<qsizetype>(bytes.size(), size));
         } else if constexpr (std::is_same_v<T, int64_t *>) {
             const int index = m_countIndex++;
             if (index < m_reply.counts.size())
