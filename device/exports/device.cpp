@@ -1,5 +1,6 @@
 // Opening and closing the reader, and the hexadecimal conversions.
 #include "operations.h"
+#include "scenario.h"
 
 #include <QString>
 #include <QStringList>
@@ -114,6 +115,11 @@ int64_t OpenDevice(const char *portType, const char *portPara, const char *exten
         return BadPortType;
     }
 
+    // A word that names no scenario refuses the connection, so that a typo
+    // never passes for a healthy reader.
+    if (scenario::select(extendPara) != Ok)
+        return UnknownScenario;
+
     // Opening again while open replaces the connection, as a reader would.
     resetCards();
     opened = true;
@@ -125,6 +131,7 @@ int64_t CloseDevice()
     if (!opened)
         return NotOpen;
     opened = false;
+    scenario::clear();
     resetCards();
     return Ok;
 }

@@ -10,12 +10,14 @@
     X(NotOpen, -1, "设备未打开")                                                                   \
     X(NotSupported, -2, "设备不支持该功能")                                                        \
     X(NullArgument, -3, "参数为空")                                                                \
+    X(DeviceNotConnected, -4, "设备未连接")                                                        \
     X(BadPortType, -10, "端口类型无效")                                                            \
     X(MissingSerialPath, -11, "串口未指定设备路径")                                                \
     X(BadUsbIds, -12, "USB参数应为8个十六进制字符")                                                \
     X(EmptyBluetoothName, -13, "蓝牙名称为空")                                                     \
     X(BadSocketAddress, -14, "网口参数应为IPv4地址:端口")                                          \
     X(BadBaudRate, -15, "波特率无效")                                                              \
+    X(UnknownScenario, -19, "扩展参数含未知的故障场景")                                            \
     X(NoCard, -20, "未检测到卡片")                                                                 \
     X(Timeout, -21, "操作超时")                                                                    \
     X(BadArgument, -22, "参数错误")                                                                \
@@ -47,7 +49,8 @@
     X(CpuBadSlot, -70, "卡槽号无效")                                                               \
     X(CpuNotPowered, -71, "卡片未上电")                                                            \
     X(CpuBadCommand, -72, "APDU长度错误")                                                          \
-    X(QrTimeout, -80, "扫码超时")
+    X(QrTimeout, -80, "扫码超时")                                                                  \
+    X(SecurityModuleBusy, -90, "安全模块忙")
 
 namespace device {
 

@@ -1,6 +1,7 @@
 // The magnetic stripe card of the simulated reader.
 #include "magstripe.h"
 #include "operations.h"
+#include "scenario.h"
 
 #include <cstring>
 
@@ -151,7 +152,8 @@ using namespace sim;
 void resetMagneticCard() {}
 
 // The reader checks what it is asked for before it waits for the swipe; a
-// timeout of 0 leaves no time to swipe at all.
+// timeout of 0 leaves no time to swipe at all. A slow reader's card comes as
+// the timeout runs out.
 int64_t MagRead(unsigned char tracks, char *track1, char *track2, char *track3,
                 unsigned char timeout)
 {
@@ -164,6 +166,7 @@ int64_t MagRead(unsigned char tracks, char *track1, char *track2, char *track3,
         return NullArgument;
     if (timeout == 0)
         return Timeout;
+    scenario::awaitPresentation(timeout);
     return swipedCard().read(tracks, track1, track2, track3);
 }
 
@@ -177,6 +180,7 @@ int64_t MagWrite(unsigned char tracks, const char *track1, const char *track2, c
         return check;
     if (timeout == 0)
         return Timeout;
+    scenario::awaitPresentation(timeout);
     return swipedCard().write(tracks, track1, track2, track3);
 }
 

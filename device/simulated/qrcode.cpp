@@ -1,6 +1,8 @@
 // The QR code scanner of the simulated reader. A code is always held to it,
-// so a read answers at once; only a timeout of 0 leaves no time to scan.
+// so a read answers at once (on a slow reader, as its timeout runs out); only
+// a timeout of 0 leaves no time to scan.
 #include "operations.h"
+#include "scenario.h"
 
 #include <cstring>
 
@@ -27,6 +29,7 @@ int64_t QrRead(char *content, unsigned char timeout)
         return NullArgument;
     if (timeout == 0)
         return QrTimeout;
+    scenario::awaitPresentation(timeout);
     std::memcpy(content, heldCode, sizeof heldCode);
     return Ok;
 }
