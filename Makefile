@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 120
 GENERATOR  ?= Ninja
 JOBS       ?= $(shell nproc)
 
-RUN_PACKAGES  := g++ cmake ninja-build qtbase5-dev fonts-wqy-microhei libpcsclite-dev
+RUN_PACKAGES  := g++ cmake ninja-build pkg-config qtbase5-dev fonts-wqy-microhei libpcsclite-dev
 TEST_PACKAGES := $(RUN_PACKAGES) xvfb xauth xdotool x11-utils clang libclang-rt-14-dev \
                  pcscd vsmartcard-vpcd opensc pcsc-tools procps
 

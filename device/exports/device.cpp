@@ -1,5 +1,6 @@
 // Opening and closing the reader, and the hexadecimal conversions.
 #include "operations.h"
+#include "slots.h"
 
 #include <QString>
 #include <QStringList>
@@ -83,6 +84,13 @@ bool deviceOpen()
     return opened;
 }
 
+Code simulatedReaderOpen()
+{
+    if (!opened)
+        return NotOpen;
+    return pcscReader() ? NotSupportedByReader : Ok;
+}
+
 void resetCards()
 {
     resetBankCard();
@@ -110,12 +118,22 @@ int64_t OpenDevice(const char *portType, const char *portPara, const char *exten
     } else if (std::strcmp(portType, "SKT") == 0) {
         if (!isSocketAddress(portPara))
             return BadSocketAddress;
+    } else if (std::strcmp(portType, "PCSC") == 0) {
+        // The port parameter chooses the reader, the extended one its PSAM
+        // readers. A reader that cannot be opened leaves the open one as it was.
+        const Code chosen = openPcscReader(portPara, extendPara);
+        if (chosen != Ok)
+            return chosen;
+        resetCards();
+        opened = true;
+        return ++lastHandle;
     } else {
         return BadPortType;
     }
 
     // Opening again while open replaces the connection, as a reader would.
     resetCards();
+    closePcscReader();
     opened = true;
     return ++lastHandle;
 }
@@ -126,6 +144,7 @@ int64_t CloseDevice()
         return NotOpen;
     opened = false;
     resetCards();
+    closePcscReader();
     return Ok;
 }
 
