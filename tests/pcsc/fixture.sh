@@ -6,7 +6,14 @@
 #   fixture.sh run STATE VIRTUALCARD KIND@N... -- COMMAND...
 #       serves a card of KIND on reader N (0: "Virtual PCD 00 00", port 35963;
 #       1: "Virtual PCD 00 01", port 35964), waits until pcscd shows each card
-#       with its ATR, runs COMMAND, then stops the cards.
+#       with its ATR, runs COMMAND, then stops the cards. COMMAND finds this
+#       script in PCSC_FIXTURE, STATE in PCSC_FIXTURE_STATE and the cards'
+#       PIDs in VIRTUALCARD_PIDS (reader order).
+#   fixture.sh pause STATE          stop the pcscd that start started, for a
+#                                   test of pcscd going away mid-session
+#   fixture.sh resume STATE [CONFIG]  start it again, with reader.conf.d CONFIG
+#                                   if given (an empty one: no readers at all)
+# pause and resume exit 77 when the running pcscd is not the fixture's own.
 #
 # Only root can start pcscd (it needs /run/pcscd); for any other user without
 # a running pcscd, run prints why and exits 77, which ctest counts as skipped.
@@ -52,10 +59,14 @@ start() {
         cat "$state/skip"
         return 0
     fi
+    launch
+}
+
+launch() {
     # What a killed pcscd left behind would stop the new one.
     rm -f /run/pcscd/pcscd.pid /run/pcscd/pcscd.comm
     begin=$(now)
-    pcscd --foreground --debug --apdu </dev/null >"$state/pcscd.log" 2>&1 &
+    pcscd --foreground --debug --apdu ${1:+--config "$1"} </dev/null >>"$state/pcscd.log" 2>&1 &
     echo $! >"$state/pcscd.pid"
     i=0
     while [ ! -S /run/pcscd/pcscd.comm ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
@@ -65,6 +76,7 @@ start() {
         stop
         return 1
     fi
+    touch "$state/owned"
     echo "started pcscd (PID $(cat "$state/pcscd.pid")), socket after $(elapsed_ms "$begin") ms"
 }
 
@@ -79,6 +91,20 @@ stop() {
         echo "pcscd (PID $pid) did not end within 5 s of SIGTERM"
         return 1
     fi
+}
+
+own_pcscd() {
+    [ -f "$state/owned" ] || { echo "the running pcscd is not the fixture's own"; exit 77; }
+}
+
+pause() {
+    own_pcscd
+    stop
+}
+
+resume() {
+    own_pcscd
+    launch "${1:-}"
 }
 
 run() {
@@ -100,7 +126,7 @@ run() {
         expected=$("$virtualcard" --card "$kind" --print-atr) || exit 1
         "$virtualcard" --card "$kind" --port $((35963 + reader)) </dev/null \
             >"$state/card$reader.log" 2>&1 &
-        cards="$cards $!"
+        cards="${cards:+$cards }$!"
         echo "$reader $expected" >>"$state/expected"
     done
     [ "${1:-}" = "--" ] && shift
@@ -126,7 +152,7 @@ run() {
     rm -f "$state/expected"
     if [ $status = 0 ]; then
         echo "cards present after $(elapsed_ms "$begin") ms"
-        "$@"
+        PCSC_FIXTURE=$0 PCSC_FIXTURE_STATE=$state VIRTUALCARD_PIDS=$cards "$@"
         status=$?
     fi
 
@@ -141,5 +167,7 @@ case $action in
 start) start ;;
 stop) stop ;;
 run) run "$@" ;;
+pause) pause ;;
+resume) resume "$@" ;;
 *) echo "usage: fixture.sh start|stop|run STATE ..."; exit 2 ;;
 esac
