@@ -121,6 +121,7 @@ private slots:
         pcscwindow::open(window, QStringLiteral("Virtual PCD 00 00"));
         chooseSlot(window, slot);
         click(&window, "pushButton_18");
+        QCOMPARE(status(&window), QStringLiteral("CPU卡上电成功"));
         QCOMPARE(text(&window, "lineEdit_ATRS"), simulatedAtr(sim::CardKind::User));
         const QStringList expected = simulatedResponses(sim::CardKind::User, commands);
         for (int i = 0; i < commands.size(); ++i) {
