@@ -13,7 +13,7 @@ RUN_PACKAGES  := g++ cmake ninja-build pkg-config qtbase5-dev fonts-wqy-microhei
 TEST_PACKAGES := $(RUN_PACKAGES) xvfb xauth xdotool x11-utils clang libclang-rt-14-dev \
                  pcscd vsmartcard-vpcd opensc pcsc-tools procps
 
-.PHONY: run test fuzz build fuzz-build deps-run deps-test clean
+.PHONY: run test fuzz bench build fuzz-build deps-run deps-test clean
 
 # Installs the packages given in $(1) that are not installed yet: with apt-get
 # when run as root, otherwise prints the one command that would do it.
@@ -75,6 +75,18 @@ fuzz-build: deps-test
 # in $(FUZZ_BUILD)/tests/fuzz/found/, never in the source tree.
 fuzz: fuzz-build
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The device library's overhead on a PC/SC reader: 1000 APDUs through CpuApdu
+# against the same through SCardTransmit, on a virtual card behind pcscd
+# (started for the run when none is running; that needs root).
+bench: deps-test
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target pcscbench
+	@state=$(CURDIR)/$(BUILD)/benchfixture; \
+	tests/pcsc/fixture.sh start $$state >/dev/null || exit 1; \
+	tests/pcsc/fixture.sh run $$state $(BUILD)/virtualcard/virtualcard user@0 -- \
+	  $(BUILD)/bench/pcscbench $(BUILD)/device/libCommonInterface.so "Virtual PCD 00 00"; \
+	status=$$?; tests/pcsc/fixture.sh stop $$state >/dev/null; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
