@@ -48,7 +48,7 @@
     X(CpuNotPowered, -71, "卡片未上电")                                                            \
     X(CpuBadCommand, -72, "APDU长度错误")                                                          \
     X(QrTimeout, -80, "扫码超时")                                                                  \
-    X(PcscdUnreachable, -90, "无法连接PC/SC服务（pcscd未运行）")                                  \
+    X(PcscdUnreachable, -90, "无法连接PC/SC服务（pcscd未运行）")                                   \
     X(NoReader, -91, "未找到PC/SC读卡器")                                                          \
     X(NoMatchingReader, -92, "没有名称含端口参数的读卡器")                                         \
     X(UnacceptableStatusWord, -93, "卡片返回的状态字不能接受")                                     \

@@ -119,6 +119,7 @@ run() {
         exit 1
     fi
     cards=""
+    readers=""
     while [ $# -gt 0 ] && [ "$1" != "--" ]; do
         kind=${1%@*}
         reader=${1#*@}
@@ -128,6 +129,7 @@ run() {
             >"$state/card$reader.log" 2>&1 &
         cards="${cards:+$cards }$!"
         echo "$reader $expected" >>"$state/expected"
+        readers="$readers $reader"
     done
     [ "${1:-}" = "--" ] && shift
 
@@ -159,6 +161,16 @@ run() {
     for pid in $cards; do
         kill -TERM "$pid" 2>/dev/null
         wait_gone "$pid" 30 || { echo "virtualcard (PID $pid) ignored SIGTERM"; status=1; }
+    done
+    # vpcd takes the next card in a reader only once it has noticed that the
+    # last one went away; the next suite must not find it still waiting.
+    for reader in $readers; do
+        i=0
+        while opensc-tool -c default -r "Virtual PCD 00 0$reader" -a >/dev/null 2>&1 \
+            && [ $i -lt 50 ]; do
+            sleep 0.1
+            i=$((i + 1))
+        done
     done
     exit $status
 }
