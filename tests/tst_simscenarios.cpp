@@ -137,11 +137,11 @@ private slots:
                                     "pushButton_22", "pushButton_22"}
             << "设备连接状态正常";
         QTest::newRow("busy status")
-            << busy + QStringList{"pushButton_26"} << "获取SAM模块状态失败，错误代码：-90";
+            << busy + QStringList{"pushButton_26"} << "获取SAM模块状态失败，错误代码：-85";
         QTest::newRow("busy GA467 identity")
-            << busy + QStringList{"pushButton_27"} << "读取SAM模块号失败，错误代码：-90";
+            << busy + QStringList{"pushButton_27"} << "读取SAM模块号失败，错误代码：-85";
         QTest::newRow("busy identity read")
-            << busy + QStringList{"pushButton_2"} << "读取证件信息失败，错误代码：-90";
+            << busy + QStringList{"pushButton_2"} << "读取证件信息失败，错误代码：-85";
         QTest::newRow("busy, reader answers")
             << busy + QStringList{"pushButton_22"} << "设备连接状态正常";
         QTest::newRow("busy, M1 answers") << busy + QStringList{"pushButton_12"} << "M1卡寻卡成功";

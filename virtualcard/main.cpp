@@ -102,6 +102,11 @@ void serve(int fd, vpcd::Link &link)
             continue;
         if (n <= 0)
             return;
+        // vpcd writes a frame's length and its payload separately; an
+        // acknowledgement held back for 40 ms would hold back the payload
+        // (Nagle) and make every exchange take that long.
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         if (!sendAll(fd, link.receive(buffer, static_cast<std::size_t>(n))))
             return;
     }

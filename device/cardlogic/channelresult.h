@@ -19,6 +19,14 @@ inline Code codeOf(ChannelResult result, Code whenNotPowered)
         return CardRemoved;
     case ChannelResult::ReaderRemoved:
         return ReaderRemoved;
+    case ChannelResult::ServiceUnavailable:
+        return PcscdUnreachable;
+    case ChannelResult::NoReader:
+        return NoReader;
+    case ChannelResult::Timeout:
+        return Timeout;
+    case ChannelResult::NotSupported:
+        return NotSupportedByReader;
     case ChannelResult::TransmissionError:
         break;
     }

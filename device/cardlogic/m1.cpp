@@ -103,7 +103,7 @@ Code m1Authenticate(Channel &channel, unsigned char keyType, unsigned char secto
     if (loaded != Ok)
         return loaded;
     if (!isSuccess(sw))
-        return TransmissionError;
+        return UnacceptableStatusWord;
 
     const Bytes authenticate{0xFF,    0x86,   0x00, 0x00,
                              0x05,    0x01,   0x00, static_cast<unsigned char>(block),
@@ -130,8 +130,10 @@ Code m1ReadBlock(Channel &channel, unsigned char block, Bytes &data)
         return M1NotAuthenticated;
     if (isOutOfRange(sw))
         return M1BadBlock;
+    if (!isSuccess(sw))
+        return UnacceptableStatusWord;
     data = responseData(response);
-    if (!isSuccess(sw) || data.size() != m1BlockSize)
+    if (data.size() != m1BlockSize)
         return TransmissionError;
     return Ok;
 }
@@ -157,7 +159,7 @@ Code m1WriteBlock(Channel &channel, unsigned char block, const unsigned char *da
     case 0x6700:
         return M1BadLength;
     default:
-        return isOutOfRange(sw) ? M1BadBlock : TransmissionError;
+        return isOutOfRange(sw) ? M1BadBlock : UnacceptableStatusWord;
     }
 }
 

@@ -16,11 +16,15 @@ using Bytes = std::vector<unsigned char>;
 
 enum class ChannelResult {
     Ok,
-    NoCard,            // no card in the reader or in its field
-    NotPowered,        // transmit before powerOn, or after powerOff
-    CardRemoved,       // the card left since it was powered on
-    ReaderRemoved,     // the reader itself is gone
-    TransmissionError, // the exchange failed; the card's state is unknown
+    NoCard,             // no card in the reader or in its field
+    NotPowered,         // transmit before powerOn, or after powerOff
+    CardRemoved,        // the card left since it was powered on
+    ReaderRemoved,      // the reader itself is gone
+    TransmissionError,  // the exchange failed; the card's state is unknown
+    ServiceUnavailable, // the service that carries the channel (pcscd) is not reachable
+    NoReader,           // no reader at all
+    Timeout,            // the reader did not answer in time
+    NotSupported,       // the reader cannot do what was asked
 };
 
 class Channel

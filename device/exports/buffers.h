@@ -7,6 +7,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <string>
 
 namespace device {
 
@@ -25,6 +26,23 @@ inline Code copyReply(const Bytes &reply, std::size_t longest, unsigned char *ou
     std::copy(reply.begin(), reply.end(), out);
     *length = static_cast<int64_t>(reply.size());
     return Ok;
+}
+
+// The diagnostics' texts: the program's buffers hold 256 bytes with the
+// terminating zero byte.
+constexpr std::size_t longestText = 255;
+
+// Copies a text from a reader (its name, its driver's attributes) with its
+// zero byte, cut to longestText bytes at the start of a UTF-8 character.
+inline void copyTextBounded(const std::string &text, char *out)
+{
+    std::size_t length = std::min(text.size(), longestText);
+    if (length < text.size()) {
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), out);
+    out[length] = '\0';
 }
 
 } // namespace device

@@ -12,9 +12,10 @@ int64_t CpuPowerOn(unsigned char slotNumber, unsigned char *atr, int64_t *atrLen
         return NotOpen;
     if (!atr || !atrLength)
         return NullArgument;
-    Channel *channel = cpuChannel(slotNumber);
+    Code missing = CpuBadSlot;
+    Channel *channel = cpuChannel(slotNumber, missing);
     if (!channel)
-        return CpuBadSlot;
+        return missing;
     Bytes answer;
     const Code result = cpuPowerOn(*channel, answer);
     if (result != Ok)
@@ -29,9 +30,10 @@ int64_t CpuApdu(unsigned char slotNumber, int64_t commandLength, const unsigned 
         return NotOpen;
     if (!command || !response || !responseLength)
         return NullArgument;
-    Channel *channel = cpuChannel(slotNumber);
+    Code missing = CpuBadSlot;
+    Channel *channel = cpuChannel(slotNumber, missing);
     if (!channel)
-        return CpuBadSlot;
+        return missing;
     if (!channel->isPowered())
         return CpuNotPowered;
     if (commandLength < 4 || commandLength > static_cast<int64_t>(longestApdu))
@@ -48,9 +50,10 @@ int64_t CpuPowerOff(unsigned char slotNumber)
 {
     if (!deviceOpen())
         return NotOpen;
-    Channel *channel = cpuChannel(slotNumber);
+    Code missing = CpuBadSlot;
+    Channel *channel = cpuChannel(slotNumber, missing);
     if (!channel)
-        return CpuBadSlot;
+        return missing;
     cpuPowerOff(*channel);
     return Ok;
 }

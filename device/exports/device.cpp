@@ -1,6 +1,7 @@
 // Opening and closing the reader, and the hexadecimal conversions.
 #include "operations.h"
 #include "scenario.h"
+#include "slots.h"
 
 #include <QString>
 #include <QStringList>
@@ -84,6 +85,13 @@ bool deviceOpen()
     return opened;
 }
 
+Code simulatedReaderOpen()
+{
+    if (!opened)
+        return NotOpen;
+    return pcscReader() ? NotSupportedByReader : Ok;
+}
+
 void resetCards()
 {
     resetBankCard();
@@ -111,6 +119,17 @@ int64_t OpenDevice(const char *portType, const char *portPara, const char *exten
     } else if (std::strcmp(portType, "SKT") == 0) {
         if (!isSocketAddress(portPara))
             return BadSocketAddress;
+    } else if (std::strcmp(portType, "PCSC") == 0) {
+        // The port parameter chooses the reader, the extended one its PSAM
+        // readers. A reader that cannot be opened leaves the open one as it was.
+        const Code chosen = openPcscReader(portPara, extendPara);
+        if (chosen != Ok)
+            return chosen;
+        // Fault scenarios belong to the simulated reader only.
+        scenario::clear();
+        resetCards();
+        opened = true;
+        return ++lastHandle;
     } else {
         return BadPortType;
     }
@@ -122,6 +141,7 @@ int64_t OpenDevice(const char *portType, const char *portPara, const char *exten
 
     // Opening again while open replaces the connection, as a reader would.
     resetCards();
+    closePcscReader();
     opened = true;
     return ++lastHandle;
 }
@@ -133,6 +153,7 @@ int64_t CloseDevice()
     opened = false;
     scenario::clear();
     resetCards();
+    closePcscReader();
     return Ok;
 }
 

@@ -50,7 +50,12 @@
     X(CpuNotPowered, -71, "卡片未上电")                                                            \
     X(CpuBadCommand, -72, "APDU长度错误")                                                          \
     X(QrTimeout, -80, "扫码超时")                                                                  \
-    X(SecurityModuleBusy, -90, "安全模块忙")
+    X(SecurityModuleBusy, -85, "安全模块忙")                                                       \
+    X(PcscdUnreachable, -90, "无法连接PC/SC服务（pcscd未运行）")                                   \
+    X(NoReader, -91, "未找到PC/SC读卡器")                                                          \
+    X(NoMatchingReader, -92, "没有名称含端口参数的读卡器")                                         \
+    X(UnacceptableStatusWord, -93, "卡片返回的状态字不能接受")                                     \
+    X(NotSupportedByReader, -94, "该读卡器不支持此功能")
 
 namespace device {
 

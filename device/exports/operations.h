@@ -18,6 +18,10 @@ COMMON_INTERFACE_ENTRY_POINTS(DEVICE_OPERATION_DECLARE, COMMON_INTERFACE_IGNORE_
 // operation answers NotOpen while this is false.
 bool deviceOpen();
 
+// For the functions only the simulated reader has: Ok while it is open,
+// NotOpen while no reader is, NotSupportedByReader while a PC/SC reader is.
+Code simulatedReaderOpen();
+
 // Ends every card's session (powered slots, the authenticated sector, the
 // pending ARQC) when the device is opened or closed. What was written to a
 // card stays for the life of the process, as it would on a real card.

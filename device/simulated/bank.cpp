@@ -373,8 +373,8 @@ void resetBankCard()
 
 int64_t IccGetCardInfo(int, const char *, const char *tags, char *cardData)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!tags || !cardData)
         return NullArgument;
     const QByteArray letters(tags);
@@ -392,8 +392,8 @@ int64_t IccGetCardInfo(int, const char *, const char *tags, char *cardData)
 
 int64_t IccGetARQC(int, const char *txData, const char *, char *arqc, char *trAppData)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!txData || !arqc || !trAppData)
         return NullArgument;
     const QByteArray text(txData);
@@ -418,8 +418,8 @@ int64_t IccGetARQC(int, const char *txData, const char *, char *arqc, char *trAp
 int64_t IccARPCExeScript(int, const char *txData, const char *arpc, const char *trAppData,
                          char *scriptResult, char *tc)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!txData || !arpc || !trAppData || !scriptResult || !tc)
         return NullArgument;
     BankCard &state = card();
@@ -452,8 +452,8 @@ int64_t IccARPCExeScript(int, const char *txData, const char *arpc, const char *
 
 int64_t IccGetTrDetail(int, const char *, char *log, int)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!log)
         return NullArgument;
     QList<QByteArray> lines;
@@ -465,8 +465,8 @@ int64_t IccGetTrDetail(int, const char *, char *log, int)
 
 int64_t IccGetLoadDetail(int, const char *, char *log, int)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!log)
         return NullArgument;
     QList<QByteArray> lines;

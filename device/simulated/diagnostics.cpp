@@ -1,5 +1,8 @@
 // The reader's own answers: connection, model, versions, security module.
+#include "buffers.h"
 #include "operations.h"
+#include "pcscreader.h"
+#include "slots.h"
 
 #include <cstring>
 
@@ -28,14 +31,27 @@ int64_t copyText(char *buffer, const char *text)
 namespace device {
 using namespace sim;
 
+// On a PC/SC reader the model is the reader's name and the versions are what
+// its driver reports; the security module is the simulated reader's only.
 int64_t TerminalHeartBeat()
 {
-    return deviceOpen() ? Ok : NotOpen;
+    if (!deviceOpen())
+        return NotOpen;
+    PcscReader *reader = pcscReader();
+    return reader ? reader->heartBeat() : Ok;
 }
 
 int64_t TerminalGetModel(char *modelText)
 {
-    return deviceOpen() ? copyText(modelText, model) : NotOpen;
+    if (!deviceOpen())
+        return NotOpen;
+    if (!modelText)
+        return NullArgument;
+    if (PcscReader *reader = pcscReader()) {
+        copyTextBounded(reader->model(), modelText);
+        return Ok;
+    }
+    return copyText(modelText, model);
 }
 
 int64_t TerminalGetFirmVersion(char *firmwareText, char *hardwareText)
@@ -44,18 +60,30 @@ int64_t TerminalGetFirmVersion(char *firmwareText, char *hardwareText)
         return NotOpen;
     if (!firmwareText || !hardwareText)
         return NullArgument;
+    if (PcscReader *reader = pcscReader()) {
+        std::string firmwareReported;
+        std::string hardwareReported;
+        const Code read = reader->versions(firmwareReported, hardwareReported);
+        if (read != Ok)
+            return read;
+        copyTextBounded(firmwareReported, firmwareText);
+        copyTextBounded(hardwareReported, hardwareText);
+        return Ok;
+    }
     copyText(firmwareText, firmware);
     return copyText(hardwareText, hardware);
 }
 
 int64_t SamGetStatus()
 {
-    return deviceOpen() ? Ok : NotOpen;
+    return simulatedReaderOpen();
 }
 
 int64_t SamGetIdStr(char *samIdText)
 {
-    return deviceOpen() ? copyText(samIdText, samId) : NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
+    return copyText(samIdText, samId);
 }
 
 // The GA467 route reaches the same module.

@@ -219,8 +219,8 @@ QByteArray fullIdNumber(const char *idNumber)
 
 int64_t readDocument(char *record)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!record)
         return NullArgument;
     const int index = nextDocument;
@@ -286,8 +286,8 @@ int64_t SdtReadCard(int, int, char *record, int)
 
 int64_t IdReadSn(unsigned char *serial, int64_t *length)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!serial || !length)
         return NullArgument;
     const QByteArray bytes = identitySerial(static_cast<IdentityKind>(lastDocument));

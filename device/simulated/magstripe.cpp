@@ -157,8 +157,8 @@ void resetMagneticCard() {}
 int64_t MagRead(unsigned char tracks, char *track1, char *track2, char *track3,
                 unsigned char timeout)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     const unsigned selection = magTracksSelected(tracks);
     if (selection == 0)
         return MagNoTrack;
@@ -173,8 +173,8 @@ int64_t MagRead(unsigned char tracks, char *track1, char *track2, char *track3,
 int64_t MagWrite(unsigned char tracks, const char *track1, const char *track2, const char *track3,
                  unsigned char timeout)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     const Code check = checkMagWrite(tracks, track1, track2, track3);
     if (check != Ok)
         return check;

@@ -23,8 +23,8 @@ using namespace sim;
 
 int64_t QrRead(char *content, unsigned char timeout)
 {
-    if (!deviceOpen())
-        return NotOpen;
+    if (const Code refused = simulatedReaderOpen())
+        return refused;
     if (!content)
         return NullArgument;
     if (timeout == 0)

@@ -64,8 +64,8 @@ using namespace sim;
 // card on the reader answers all three.
 int64_t SsseReadCard(int kind, char *record, char *errorText, int)
 {
-    if (!deviceOpen())
-        return refuse(NotOpen, errorText);
+    if (const Code refused = simulatedReaderOpen())
+        return refuse(refused, errorText);
     if (!record || !errorText)
         return refuse(NullArgument, errorText);
     if (kind < 1 || kind > 3)

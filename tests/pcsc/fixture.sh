@@ -6,7 +6,14 @@
 #   fixture.sh run STATE VIRTUALCARD KIND@N... -- COMMAND...
 #       serves a card of KIND on reader N (0: "Virtual PCD 00 00", port 35963;
 #       1: "Virtual PCD 00 01", port 35964), waits until pcscd shows each card
-#       with its ATR, runs COMMAND, then stops the cards.
+#       with its ATR, runs COMMAND, then stops the cards. COMMAND finds this
+#       script in PCSC_FIXTURE, STATE in PCSC_FIXTURE_STATE and the cards'
+#       PIDs in VIRTUALCARD_PIDS (reader order).
+#   fixture.sh pause STATE          stop the pcscd that start started, for a
+#                                   test of pcscd going away mid-session
+#   fixture.sh resume STATE [CONFIG]  start it again, with reader.conf.d CONFIG
+#                                   if given (an empty one: no readers at all)
+# pause and resume exit 77 when the running pcscd is not the fixture's own.
 #
 # Only root can start pcscd (it needs /run/pcscd); for any other user without
 # a running pcscd, run prints why and exits 77, which ctest counts as skipped.
@@ -52,10 +59,14 @@ start() {
         cat "$state/skip"
         return 0
     fi
+    launch
+}
+
+launch() {
     # What a killed pcscd left behind would stop the new one.
     rm -f /run/pcscd/pcscd.pid /run/pcscd/pcscd.comm
     begin=$(now)
-    pcscd --foreground --debug --apdu </dev/null >"$state/pcscd.log" 2>&1 &
+    pcscd --foreground --debug --apdu ${1:+--config "$1"} </dev/null >>"$state/pcscd.log" 2>&1 &
     echo $! >"$state/pcscd.pid"
     i=0
     while [ ! -S /run/pcscd/pcscd.comm ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
@@ -65,6 +76,7 @@ start() {
         stop
         return 1
     fi
+    touch "$state/owned"
     echo "started pcscd (PID $(cat "$state/pcscd.pid")), socket after $(elapsed_ms "$begin") ms"
 }
 
@@ -81,6 +93,20 @@ stop() {
     fi
 }
 
+own_pcscd() {
+    [ -f "$state/owned" ] || { echo "the running pcscd is not the fixture's own"; exit 77; }
+}
+
+pause() {
+    own_pcscd
+    stop
+}
+
+resume() {
+    own_pcscd
+    launch "${1:-}"
+}
+
 run() {
     virtualcard=$1
     shift
@@ -93,6 +119,7 @@ run() {
         exit 1
     fi
     cards=""
+    readers=""
     while [ $# -gt 0 ] && [ "$1" != "--" ]; do
         kind=${1%@*}
         reader=${1#*@}
@@ -100,8 +127,9 @@ run() {
         expected=$("$virtualcard" --card "$kind" --print-atr) || exit 1
         "$virtualcard" --card "$kind" --port $((35963 + reader)) </dev/null \
             >"$state/card$reader.log" 2>&1 &
-        cards="$cards $!"
+        cards="${cards:+$cards }$!"
         echo "$reader $expected" >>"$state/expected"
+        readers="$readers $reader"
     done
     [ "${1:-}" = "--" ] && shift
 
@@ -126,13 +154,23 @@ run() {
     rm -f "$state/expected"
     if [ $status = 0 ]; then
         echo "cards present after $(elapsed_ms "$begin") ms"
-        "$@"
+        PCSC_FIXTURE=$0 PCSC_FIXTURE_STATE=$state VIRTUALCARD_PIDS=$cards "$@"
         status=$?
     fi
 
     for pid in $cards; do
         kill -TERM "$pid" 2>/dev/null
         wait_gone "$pid" 30 || { echo "virtualcard (PID $pid) ignored SIGTERM"; status=1; }
+    done
+    # vpcd takes the next card in a reader only once it has noticed that the
+    # last one went away; the next suite must not find it still waiting.
+    for reader in $readers; do
+        i=0
+        while opensc-tool -c default -r "Virtual PCD 00 0$reader" -a >/dev/null 2>&1 \
+            && [ $i -lt 50 ]; do
+            sleep 0.1
+            i=$((i + 1))
+        done
     done
     exit $status
 }
@@ -141,5 +179,7 @@ case $action in
 start) start ;;
 stop) stop ;;
 run) run "$@" ;;
+pause) pause ;;
+resume) resume "$@" ;;
 *) echo "usage: fixture.sh start|stop|run STATE ..."; exit 2 ;;
 esac

@@ -1,0 +1,122 @@
+#include "pcscchannel.h"
+#include "pcscresult.h"
+
+#include <algorithm>
+
+namespace device {
+
+PcscContext::~PcscContext()
+{
+    release();
+}
+
+ChannelResult PcscContext::ensure()
+{
+    if (m_established)
+        return ChannelResult::Ok;
+    const LONG result = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &m_handle);
+    if (result != SCARD_S_SUCCESS)
+        return channelResultOf(result == SCARD_E_INVALID_HANDLE ? SCARD_E_NO_SERVICE : result);
+    m_established = true;
+    return ChannelResult::Ok;
+}
+
+void PcscContext::release()
+{
+    if (m_established)
+        SCardReleaseContext(m_handle);
+    m_established = false;
+    m_handle = 0;
+}
+
+PcscChannel::PcscChannel(PcscContext &context, std::string reader)
+    : m_context(context), m_reader(std::move(reader))
+{
+}
+
+PcscChannel::~PcscChannel()
+{
+    powerOff();
+}
+
+ChannelResult PcscChannel::connect()
+{
+    const LONG result = m_context.retrying([this](SCARDCONTEXT context) {
+        return SCardConnect(context, m_reader.c_str(), SCARD_SHARE_SHARED,
+                            SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &m_card, &m_protocol);
+    });
+    m_connected = result == SCARD_S_SUCCESS;
+    return channelResultOf(result);
+}
+
+ChannelResult PcscChannel::readAtr(Bytes &atr)
+{
+    char name[MAX_READERNAME] = {};
+    DWORD nameLength = sizeof name;
+    DWORD state = 0;
+    DWORD protocol = 0;
+    unsigned char answer[MAX_ATR_SIZE] = {};
+    DWORD answerLength = sizeof answer;
+    const LONG result =
+        SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
+    if (result != SCARD_S_SUCCESS)
+        return channelResultOf(result);
+    atr.assign(answer, answer + std::min<DWORD>(answerLength, sizeof answer));
+    return ChannelResult::Ok;
+}
+
+ChannelResult PcscChannel::powerOn(Bytes &atr)
+{
+    if (m_connected) {
+        const LONG result =
+            SCardReconnect(m_card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                           SCARD_RESET_CARD, &m_protocol);
+        if (result == SCARD_S_SUCCESS)
+            return readAtr(atr);
+        // The card was removed, or pcscd restarted, since it was connected:
+        // a new connection tells which, and finds a card put in again.
+        SCardDisconnect(m_card, SCARD_LEAVE_CARD);
+        m_connected = false;
+    }
+    const ChannelResult connected = connect();
+    if (connected != ChannelResult::Ok)
+        return connected;
+    const ChannelResult read = readAtr(atr);
+    if (read != ChannelResult::Ok)
+        powerOff();
+    return read;
+}
+
+ChannelResult PcscChannel::transmit(const unsigned char *command, std::size_t length,
+                                    Bytes &response)
+{
+    if (!m_connected)
+        return ChannelResult::NotPowered;
+    const SCARD_IO_REQUEST *protocol =
+        m_protocol == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1 : SCARD_PCI_T0;
+    // As long as any response a reader can send, so that a long one is
+    // received whole and refused as too long, never cut.
+    m_received.resize(MAX_BUFFER_SIZE_EXTENDED);
+    DWORD received = static_cast<DWORD>(m_received.size());
+    const LONG result = SCardTransmit(m_card, protocol, command, static_cast<DWORD>(length),
+                                      nullptr, m_received.data(), &received);
+    if (result != SCARD_S_SUCCESS)
+        return channelResultOf(result);
+    response.assign(m_received.begin(),
+                    m_received.begin() + std::min<std::size_t>(received, m_received.size()));
+    return ChannelResult::Ok;
+}
+
+void PcscChannel::powerOff()
+{
+    if (m_connected)
+        SCardDisconnect(m_card, SCARD_UNPOWER_CARD);
+    m_connected = false;
+}
+
+bool PcscChannel::isPowered() const
+{
+    return m_connected;
+}
+
+} // namespace device

@@ -1,0 +1,81 @@
+// Channels to cards in PC/SC readers, through pcscd (pcsc-lite).
+//   PcscContext  the connection to pcscd, established again when pcscd restarts
+//   PcscChannel  the card in one reader: SCardConnect (shared, T=0 or T=1),
+//                SCardReconnect for a reset, SCardStatus for the ATR,
+//                SCardTransmit, SCardDisconnect that unpowers the card
+// Responses are passed on as the reader sent them: no GET RESPONSE for 61xx,
+// no resend for 6Cxx.
+#pragma once
+
+#include "channel.h"
+
+#include <winscard.h>
+
+#include <string>
+
+namespace device {
+
+class PcscContext
+{
+public:
+    PcscContext() = default;
+    ~PcscContext();
+    PcscContext(const PcscContext &) = delete;
+    PcscContext &operator=(const PcscContext &) = delete;
+
+    // Establishes the context unless it is; ServiceUnavailable without pcscd.
+    ChannelResult ensure();
+
+    // Calls call(context) and, when pcscd is gone or was restarted (its old
+    // context is then invalid), establishes a new context and calls once more.
+    template <typename Call> LONG retrying(Call call)
+    {
+        if (ensure() != ChannelResult::Ok)
+            return SCARD_E_NO_SERVICE;
+        LONG result = call(m_handle);
+        if (result == SCARD_E_NO_SERVICE || result == SCARD_E_INVALID_HANDLE
+            || result == SCARD_E_SERVICE_STOPPED) {
+            release();
+            if (ensure() != ChannelResult::Ok)
+                return SCARD_E_NO_SERVICE;
+            result = call(m_handle);
+        }
+        return result;
+    }
+
+    void release();
+
+private:
+    SCARDCONTEXT m_handle = 0;
+    bool m_established = false;
+};
+
+class PcscChannel : public Channel
+{
+public:
+    PcscChannel(PcscContext &context, std::string reader);
+    ~PcscChannel() override;
+    PcscChannel(const PcscChannel &) = delete;
+    PcscChannel &operator=(const PcscChannel &) = delete;
+
+    ChannelResult powerOn(Bytes &atr) override;
+    ChannelResult transmit(const unsigned char *command, std::size_t length,
+                           Bytes &response) override;
+    void powerOff() override;
+    bool isPowered() const override;
+
+    const std::string &readerName() const { return m_reader; }
+
+private:
+    ChannelResult connect();
+    ChannelResult readAtr(Bytes &atr);
+
+    PcscContext &m_context;
+    std::string m_reader;
+    SCARDHANDLE m_card = 0;
+    DWORD m_protocol = 0;
+    bool m_connected = false;
+    Bytes m_received;
+};
+
+} // namespace device
