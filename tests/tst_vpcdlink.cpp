@@ -1,4 +1,4 @@
-// The card's side of the vpcd protocol on the interim user card: frames that
+// The card's side of the vpcd protocol on the simulated user card: frames that
 // arrive whole, in pieces or several at once, and frames no vpcd would send.
 #include "vpcdlink.h"
 
