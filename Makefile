@@ -11,7 +11,7 @@ JOBS       ?= $(shell nproc)
 
 RUN_PACKAGES  := g++ cmake ninja-build qtbase5-dev fonts-wqy-microhei libpcsclite-dev
 TEST_PACKAGES := $(RUN_PACKAGES) xvfb xauth xdotool x11-utils clang libclang-rt-14-dev \
-                 pcscd vsmartcard-vpcd opensc pcsc-tools procps
+                 pcscd vsmartcard-vpcd opensc pcsc-tools procps python3-pyscard
 
 .PHONY: run test fuzz build fuzz-build deps-run deps-test clean
 

@@ -7,6 +7,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <string>
 
 namespace device {
 
@@ -25,6 +26,27 @@ inline Code copyReply(const Bytes &reply, std::size_t longest, unsigned char *ou
     std::copy(reply.begin(), reply.end(), out);
     *length = static_cast<int64_t>(reply.size());
     return Ok;
+}
+
+// The text operations write into buffers of this many bytes, zero included.
+constexpr std::size_t textBufferSize = 4096;
+
+// A whole text and its zero byte, or nothing and tooLong.
+inline Code copyText(const std::string &text, char *out, Code tooLong)
+{
+    if (text.size() >= textBufferSize)
+        return tooLong;
+    std::copy(text.begin(), text.end(), out);
+    out[text.size()] = '\0';
+    return Ok;
+}
+
+// As much of the text as fits, cut at the buffer's end (the record texts).
+inline void copyTextCut(const std::string &text, char *out)
+{
+    const std::size_t length = std::min(text.size(), textBufferSize - 1);
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), out);
+    out[length] = '\0';
 }
 
 } // namespace device
