@@ -4,6 +4,7 @@
 #include "afl.h"
 #include "bank.h"
 #include "dol.h"
+#include "simulatedcard.h"
 #include "simulatedchannel.h"
 #include "ssse.h"
 #include "tlv.h"
@@ -57,17 +58,22 @@ private:
     bool m_powered = false;
 };
 
-// The simulated user card with the holder's place of birth behind a
-// security module, as some issuers keep it.
-class ProtectedBirthPlaceCard : public device::Channel
+// The simulated user card, noting the instruction byte of every command;
+// optionally with the holder's place of birth behind a security module, as
+// some issuers keep it.
+class UserCard : public device::Channel
 {
 public:
-    ProtectedBirthPlaceCard() : m_channel(sim::makeCard(sim::CardKind::User)) {}
+    explicit UserCard(bool protectBirthPlace = false)
+        : m_channel(sim::makeCard(sim::CardKind::User)), m_protect(protectBirthPlace)
+    {
+    }
     device::ChannelResult powerOn(Bytes &atr) override { return m_channel.powerOn(atr); }
     device::ChannelResult transmit(const unsigned char *command, std::size_t length,
                                    Bytes &response) override
     {
-        if (length >= 4 && command[1] == 0xB2 && command[2] == 0x0C && command[3] == 0x40) {
+        instructions << QByteArray(1, char(command[1])).toHex().toUpper();
+        if (m_protect && command[1] == 0xB2 && command[2] == 0x0C && command[3] == 0x40) {
             response = {0x69, 0x82};
             return device::ChannelResult::Ok;
         }
@@ -76,8 +82,11 @@ public:
     void powerOff() override { m_channel.powerOff(); }
     bool isPowered() const override { return m_channel.isPowered(); }
 
+    QByteArrayList instructions;
+
 private:
     device::SimulatedChannel m_channel;
+    bool m_protect;
 };
 
 QList<QByteArray> repeated(int count, const QByteArray &response)
@@ -250,9 +259,36 @@ private slots:
         QVERIFY(text.empty());
     }
 
+    void eachOperationSendsItsSequence()
+    {
+        UserCard card;
+        std::string text, results, tc;
+        QCOMPARE(device::readBankCardData(card, {}, "ABEFGO", text), device::Ok);
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 A8 B2 B2 CA CA CA CA"));
+        card.instructions.clear();
+        device::OnlineTransaction transaction;
+        QCOMPARE(device::requestArqc(card, "P012000000000100",
+                                     *sim::parseBankElements("P012000000000100"), transaction),
+                 device::Ok);
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 A8 B2 B2 AE"));
+        card.instructions.clear();
+        QCOMPARE(device::completeOnline(transaction, "00112233445566773030", results, tc),
+                 device::CardDeclined);
+        QCOMPARE(card.instructions.join(' '), QByteArray("82 AE"));
+        card.instructions.clear();
+        QCOMPARE(device::readBankLog(card, true, 4096, text), device::Ok);
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 CA B2 B2 B2 B2 B2"));
+        card.instructions.clear();
+        QStringList fields;
+        QString problem;
+        QCOMPARE(device::readSocialSecurityCard(card, fields, problem), device::Ok);
+        QCOMPARE(card.instructions.size(), 15);
+        QCOMPARE(fields.size(), 15);
+    }
+
     void protectedSocialSecurityFieldsAreNamedNotInvented()
     {
-        ProtectedBirthPlaceCard card;
+        UserCard card(true);
         QStringList fields;
         QString problem;
         QCOMPARE(qint64(device::readSocialSecurityCard(card, fields, problem)),
