@@ -520,7 +520,6 @@ private slots:
         QTest::newRow("contact, then contactless") << 2 << qint64(device::Ok);
         QTest::newRow("contactless") << 3 << qint64(device::Ok);
         QTest::newRow("none") << 0 << qint64(device::BadArgument);
-        QTest::newRow("four") << 4 << qint64(device::BadArgument);
     }
 
     void interfaceArgumentChoosesTheSlot()

@@ -611,10 +611,12 @@ Code runScript(CardExchange &exchange, const Bytes &script, Bytes &results)
                 Bytes answer;
                 uint16_t sw = 0;
                 const Bytes command = object.bytes();
-                const Code result = command.size() >= 4 ? exchange.send(command, answer, sw) : Ok;
+                // A short APDU: 4 to 261 bytes.
+                const bool sendable = command.size() >= 4 && command.size() <= 261;
+                const Code result = sendable ? exchange.send(command, answer, sw) : Ok;
                 if (result != Ok)
                     return result;
-                if (command.size() < 4 || !(isSuccess(sw) || sw >> 8 == 0x62 || sw >> 8 == 0x63))
+                if (!sendable || !(isSuccess(sw) || sw >> 8 == 0x62 || sw >> 8 == 0x63))
                     outcome = static_cast<unsigned char>(0x10 | std::min(number, 15));
             }
         }

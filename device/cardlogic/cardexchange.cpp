@@ -46,7 +46,11 @@ Code CardExchange::send(const Bytes &command, Bytes &data, uint16_t &sw)
     if (const Code result = transmit(command, response); result != Ok)
         return result;
     sw = statusWord(response);
-    if (isWrongLe(sw) && command.size() >= 5) {
+    // Only a command that carries Le (case 2 or 4) can be sent again with
+    // the length the card asks for.
+    const bool carriesLe =
+        command.size() == 5 || (command.size() > 5 && command.size() == 6u + command[4]);
+    if (isWrongLe(sw) && carriesLe) {
         Bytes again = command;
         again.back() = static_cast<unsigned char>(sw & 0xFF);
         if (const Code result = transmit(again, response); result != Ok)

@@ -63,6 +63,13 @@ template <typename Operation> Code onCard(int kind, Operation operation)
     return result;
 }
 
+// Every operation but the script starts a new session on the card, which
+// ends the transaction an ARQC began.
+void forgetPendingTransaction()
+{
+    terminal().pending.reset();
+}
+
 int64_t readLog(int kind, char *log, bool loads)
 {
     if (!deviceOpen())
@@ -72,6 +79,7 @@ int64_t readLog(int kind, char *log, bool loads)
     std::string text;
     const Code result = onCard(
         kind, [&](Channel &channel) { return readBankLog(channel, loads, textBufferSize, text); });
+    forgetPendingTransaction();
     if (result != Ok)
         return result;
     return copyText(text, log, BankReplyTooLong);
@@ -97,6 +105,7 @@ int64_t IccGetCardInfo(int kind, const char *, const char *tags, char *cardData)
     const Code result = onCard(kind, [&](Channel &channel) {
         return readBankCardData(channel, terminal().lastTransaction, letters, text);
     });
+    forgetPendingTransaction();
     if (result != Ok)
         return result;
     return copyText(text, cardData, BankReplyTooLong);
@@ -115,8 +124,7 @@ int64_t IccGetARQC(int kind, const char *txData, const char *, char *arqc, char 
     OnlineTransaction transaction;
     const Code result = onCard(
         kind, [&](Channel &channel) { return requestArqc(channel, text, *elements, transaction); });
-    // A new session on the card ended whatever transaction was waiting.
-    terminal().pending.reset();
+    forgetPendingTransaction();
     if (result != Ok)
         return result;
     if (transaction.arqc.size() >= textBufferSize || transaction.trAppData.size() >= textBufferSize)
@@ -204,6 +212,7 @@ int64_t SsseReadCard(int kind, char *record, char *errorText, int)
     QStringList fields;
     QString problem;
     const Code result = readSocialSecurityCard(*channel, fields, problem);
+    forgetPendingTransaction();
     if (result != Ok)
         return refuse(result, errorText, problem);
     copyTextCut(gb18030->fromUnicode(fields.join(QLatin1Char(':'))).toStdString(), record);
