@@ -25,6 +25,9 @@ QStringList walkTheCard()
     if (!walk.waitForFinished(20000))
         walk.kill();
     walk.waitForFinished();
+    const QByteArray errors = walk.readAllStandardError();
+    if (!errors.isEmpty())
+        qInfo("%s", errors.constData());
     return QString::fromUtf8(walk.readAllStandardOutput()).split(QLatin1Char('\n'));
 }
 
