@@ -93,7 +93,6 @@ run() {
         exit 1
     fi
     cards=""
-    names=""
     while [ $# -gt 0 ] && [ "$1" != "--" ]; do
         kind=${1%@*}
         reader=${1#*@}
@@ -103,7 +102,6 @@ run() {
             >"$state/card$reader.log" 2>&1 &
         cards="$cards $!"
         echo "$reader $expected" >>"$state/expected"
-        names="$names $reader"
     done
     [ "${1:-}" = "--" ] && shift
 
@@ -135,16 +133,6 @@ run() {
     for pid in $cards; do
         kill -TERM "$pid" 2>/dev/null
         wait_gone "$pid" 30 || { echo "virtualcard (PID $pid) ignored SIGTERM"; status=1; }
-    done
-    # pcscd shows a card that has gone until it next polls the reader; the
-    # next suite with a card of the same kind would take it for its own.
-    for name in $names; do
-        i=0
-        while [ -n "$(opensc-tool -c default -r "Virtual PCD 00 0$name" -a 2>/dev/null)" ] \
-            && [ $i -lt 30 ]; do
-            sleep 0.1
-            i=$((i + 1))
-        done
     done
     exit $status
 }
