@@ -26,7 +26,7 @@ RUN_BUILD := $(call qt_build,$(RUN_QT))
 BASE_PACKAGES := g++ cmake ninja-build pkg-config fonts-wqy-microhei libpcsclite-dev
 RUN_PACKAGES  := $(BASE_PACKAGES) $(call qt_packages,$(RUN_QT))
 TEST_PACKAGES := $(BASE_PACKAGES) $(foreach q,$(TEST_QTS),$(call qt_packages,$(q))) \
-                 xvfb xauth xdotool x11-utils pcscd vsmartcard-vpcd opensc pcsc-tools procps \
+                 xvfb xauth xdotool x11-utils pcscd vsmartcard-vpcd opensc pcsc-tools procps python3-pyscard \
                  $(if $(filter 5,$(TEST_QTS)),clang libclang-rt-14-dev)
 # The sanitizer and fuzz builds use Qt 5; `make test QT=6` leaves them out.
 TEST_STEPS := $(foreach q,$(TEST_QTS),test-qt$(q)) $(if $(filter 5,$(TEST_QTS)),test-sanitize test-fuzz)

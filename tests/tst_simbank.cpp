@@ -1,10 +1,15 @@
-// The simulated bank chip card and social security card: the element format,
-// the ARQC and issuer-script round trip and the logs through the exports, and
-// both tabs of the real window on the simulated reader.
+// The bank chip card and social security card of the simulated reader, driven
+// through the exports over APDUs: the element format, card data for every
+// letter, the ARQC and issuer-script round trip and the logs, and both tabs of
+// the real window. The simulated issuer's answers are computed with the card's
+// documented formulas (bankapplication.h).
+#include "bank.h"
+#include "bankapplication.h"
 #include "bankcard.h"
 #include "errors.h"
 #include "gb18030.h"
 #include "mainwindow.h"
+#include "tlv.h"
 #include "windowtest.h"
 
 #include <QtTest>
@@ -74,7 +79,10 @@ QList<QByteArray> logLines(IccGetTrDetailFunction *read)
     Buffer log;
     if (read(2, "", log.data(), 0) != 0)
         return {};
-    return log.text().split('\n');
+    QList<QByteArray> lines = log.text().split('\n');
+    for (QByteArray &line : lines)
+        line = line.trimmed();
+    return lines;
 }
 
 bool isUpperHex(const QByteArray &text)
@@ -86,6 +94,37 @@ bool isUpperHex(const QByteArray &text)
 QByteArray utf8(const char *text)
 {
     return QByteArray(text);
+}
+
+device::Bytes bytesOf(const QByteArray &hex)
+{
+    const QByteArray raw = QByteArray::fromHex(hex);
+    return device::Bytes(raw.begin(), raw.end());
+}
+
+QByteArray hexOf(const device::Bytes &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()))
+        .toHex()
+        .toUpper();
+}
+
+device::Bytes appDataObject(const QByteArray &appData, device::Tag tag)
+{
+    return device::findTlv(bytesOf(appData), tag).value_or(device::Bytes());
+}
+
+// What the simulated issuer answers: the ARPC for the ARQC in the application
+// data, with response code "00".
+QByteArray rightArpc(const QByteArray &appData)
+{
+    return hexOf(sim::simulatedArpc(appDataObject(appData, 0x9F26), {0x30, 0x30})) + "3030";
+}
+
+int counterIn(const QByteArray &appData)
+{
+    const device::Bytes atc = appDataObject(appData, 0x9F36);
+    return atc.size() == 2 ? atc[0] << 8 | atc[1] : -1;
 }
 } // namespace
 
@@ -245,51 +284,161 @@ private slots:
         QVERIFY(data.untouched());
     }
 
-    void arqcAndScriptCompleteATransaction()
+    void everyLetterHasTheCardsValue_data()
     {
-        QCOMPARE(cardInfo("O"), QByteArray("O0040012"));
-        const Arqc arqc = requestArqc(defaultTxData);
-        QCOMPARE(arqc.result, qint64(device::Ok));
-        QCOMPARE(arqc.cryptogram.size(), 16);
-        QVERIFY(isUpperHex(arqc.cryptogram));
-        QVERIFY(arqc.appData.startsWith("9F2608" + arqc.cryptogram));
-        QVERIFY(arqc.appData.contains("9F36020013"));
-        QVERIFY(arqc.appData.contains("9F0206000000000000"));
-        QVERIFY(isUpperHex(arqc.appData));
-
-        QByteArray scriptResult, tc;
-        QCOMPARE(runScript(defaultTxData, "0123456789abcdef", arqc.appData, &scriptResult, &tc),
-                 qint64(device::Ok));
-        QVERIFY(!scriptResult.isEmpty());
-        QCOMPARE(tc.size(), 16);
-        QVERIFY(isUpperHex(tc));
-        QVERIFY(tc != arqc.cryptogram);
-
-        // The transaction is finished: the counter moved on, the log shows it
-        // first, and the same answer cannot be used twice.
-        QCOMPARE(cardInfo("O"), QByteArray("O0040013"));
-        QVERIFY(logLines(pIccGetTrDetail).value(0).contains("ATC 0013"));
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData),
-                 qint64(device::NoPendingArqc));
+        QTest::addColumn<QByteArray>("letter");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("A PAN") << QByteArray("A") << "6999002000123451";
+        QTest::newRow("B name") << QByteArray("B") << "陈思远";
+        QTest::newRow("C ID type") << QByteArray("C") << "00";
+        QTest::newRow("D ID number") << QByteArray("D") << "990106198807150034";
+        QTest::newRow("E balance") << QByteArray("E") << "000000012345";
+        QTest::newRow("F balance limit") << QByteArray("F") << "000000100000";
+        QTest::newRow("G single limit") << QByteArray("G") << "000000050000";
+        QTest::newRow("I expiry") << QByteArray("I") << "301231";
+        QTest::newRow("J sequence") << QByteArray("J") << "01";
+        QTest::newRow("K track 2") << QByteArray("K") << "6999002000123451D30122201234567800000";
+        QTest::newRow("L track 1")
+            << QByteArray("L") << "B6999002000123451^CHEN/SIYUAN^30122200000000000000";
+        QTest::newRow("P amount") << QByteArray("P") << "000000000000";
+        QTest::newRow("Q other amount") << QByteArray("Q") << "000000000000";
+        QTest::newRow("R currency") << QByteArray("R") << "0156";
+        QTest::newRow("S date") << QByteArray("S") << "180101";
+        QTest::newRow("T type") << QByteArray("T") << "01";
+        QTest::newRow("U time") << QByteArray("U") << "010101";
+        QTest::newRow("V country") << QByteArray("V") << "0156";
+        QTest::newRow("W merchant") << QByteArray("W") << "模拟便利店";
     }
 
-    void cryptogramsFollowTheirInputs()
+    void everyLetterHasTheCardsValue()
     {
-        const Arqc first = requestArqc(defaultTxData);
-        pCloseDevice();
-        QVERIFY(pOpenDevice("USB", "E4A50701", "") > 0);
-        // A fresh card state: same counter, same data, same cryptogram.
-        QCOMPARE(requestArqc(defaultTxData).cryptogram, first.cryptogram);
-        // The counter has moved on since.
-        QVERIFY(requestArqc(defaultTxData).cryptogram != first.cryptogram);
-        QByteArray other = defaultTxData;
-        other.replace("P012000000000000", "P012000000000001");
-        const Arqc changed = requestArqc(other);
-        QCOMPARE(changed.result, qint64(device::Ok));
-        QVERIFY(changed.cryptogram != first.cryptogram);
-        QVERIFY(changed.appData.contains("9F0206000000000001"));
-        // The card's P to W follow the latest transaction data.
-        QCOMPARE(cardInfo("PR"), QByteArray("P012000000000001R0040156"));
+        QFETCH(QByteArray, letter);
+        QFETCH(QString, value);
+        qint64 result = -1;
+        const QByteArray text = cardInfo(letter, &result);
+        QCOMPARE(result, qint64(device::Ok));
+        QCOMPARE(sim::parseBankElements(text),
+                 std::optional<sim::BankElements>({{letter[0], value}}));
+    }
+
+    void arqcIsTheCardsCryptogramOverTheTransaction_data()
+    {
+        QTest::addColumn<QByteArray>("txData");
+        QTest::addColumn<QByteArray>("amount");
+        QTest::newRow("defaults") << defaultTxData << QByteArray("000000000000");
+        QTest::newRow("amount and merchant")
+            << utf8("P012000000012345W003商户甲") << QByteArray("000000012345");
+        QTest::newRow("amount one more")
+            << utf8("P012000000012346W003商户甲") << QByteArray("000000012346");
+    }
+
+    void arqcIsTheCardsCryptogramOverTheTransaction()
+    {
+        QFETCH(QByteArray, txData);
+        QFETCH(QByteArray, amount);
+        const Arqc arqc = requestArqc(txData);
+        QCOMPARE(arqc.result, qint64(device::Ok));
+        QVERIFY(isUpperHex(arqc.appData));
+        QCOMPARE(hexOf(appDataObject(arqc.appData, 0x9F26)), arqc.cryptogram);
+        QCOMPARE(hexOf(appDataObject(arqc.appData, 0x9F27)), QByteArray("80"));
+        QCOMPARE(hexOf(appDataObject(arqc.appData, 0x9F02)), amount);
+        for (device::Tag tag : {0x9F10, 0x9F37, 0x95, 0x9A, 0x9C, 0x5F2A, 0x82, 0x9F1A, 0x9F03,
+                                0x9F33, 0x9F34, 0x9F35})
+            QVERIFY2(!appDataObject(arqc.appData, tag).empty(), QByteArray::number(tag, 16));
+
+        // The card's MAC over CDOL1 as the terminal must have filled it: the
+        // values in the application data, then the time and the merchant
+        // (GB18030, padded with zeros to 20 bytes).
+        const std::optional<sim::BankElements> elements = sim::parseBankElements(txData);
+        QString merchant = QStringLiteral("模拟便利店");
+        for (const sim::BankElement &element : *elements) {
+            if (element.tag == 'W')
+                merchant = element.value;
+        }
+        QByteArray name = QTextCodec::codecForName("GB18030")->fromUnicode(merchant);
+        name.append(QByteArray(20 - name.size(), '\0'));
+        device::Bytes cdol1;
+        for (device::Tag tag : {0x9F02, 0x9F03, 0x9F1A, 0x95, 0x5F2A, 0x9A, 0x9C, 0x9F37}) {
+            const device::Bytes value = appDataObject(arqc.appData, tag);
+            cdol1.insert(cdol1.end(), value.begin(), value.end());
+        }
+        cdol1.insert(cdol1.end(), {0x01, 0x01, 0x01});
+        cdol1.insert(cdol1.end(), name.begin(), name.end());
+        QCOMPARE(hexOf(sim::simulatedCryptogram(0x80, quint16(counterIn(arqc.appData)), cdol1)),
+                 arqc.cryptogram);
+
+        // Each ARQC comes with the next counter and a fresh unpredictable number.
+        const Arqc next = requestArqc(txData);
+        QVERIFY(counterIn(next.appData) > counterIn(arqc.appData));
+        QVERIFY(next.cryptogram != arqc.cryptogram);
+        QVERIFY(appDataObject(next.appData, 0x9F37) != appDataObject(arqc.appData, 0x9F37));
+    }
+
+    void rightArpcCompletesTheTransactionAndBothLogsShowIt()
+    {
+        const Arqc arqc = requestArqc(utf8("P012000000000777W003商户乙"));
+        QCOMPARE(arqc.result, qint64(device::Ok));
+        QByteArray scriptResult, tc;
+        QCOMPARE(runScript(utf8("P012000000000777W003商户乙"), rightArpc(arqc.appData).toLower(),
+                           arqc.appData, &scriptResult, &tc),
+                 qint64(device::Ok));
+        QCOMPARE(scriptResult, QByteArray("DF3100"));
+        QCOMPARE(tc.size(), 16);
+        QVERIFY(isUpperHex(tc) && tc != arqc.cryptogram);
+
+        // The last online counter moved to this transaction, which now heads
+        // the log; the same answer cannot be used twice.
+        const QByteArray atc = hexOf(appDataObject(arqc.appData, 0x9F36));
+        QCOMPARE(cardInfo("O"), "O004" + atc);
+        const QList<QByteArray> lines = logLines(pIccGetTrDetail);
+        QCOMPARE(QString::fromUtf8(lines.value(0)),
+                 QStringLiteral("1. 日期 180101  时间 010101  类型 01  授权金额 000000000777  "
+                                "其它金额 000000000000  货币 0156  国家 0156  商户 商户乙  ATC ")
+                     + QString::fromLatin1(atc));
+        QCOMPARE(QString::fromUtf8(logLines(pIccGetLoadDetail).value(0)),
+                 QStringLiteral("1. 日期 260302  时间 101522  圈存前余额 000000002345  "
+                                "圈存后余额 000000012345  ATC 0011"));
+        QCOMPARE(
+            runScript(utf8("P012000000000777W003商户乙"), rightArpc(arqc.appData), arqc.appData),
+            qint64(device::NoPendingArqc));
+    }
+
+    void issuerScriptsRunWithTheirMacs()
+    {
+        const QByteArray txData = "P012000000000100";
+        const Arqc arqc = requestArqc(txData);
+        const quint16 atc = quint16(counterIn(arqc.appData));
+        const device::Bytes arqcBytes = appDataObject(arqc.appData, 0x9F26);
+        const device::Bytes limit = bytesOf("000000060000");
+        const device::Bytes mac =
+            sim::simulatedScriptMac(atc, arqcBytes, {0x84, 0xDA, 0x9F, 0x78}, limit);
+        const QByteArray command = "84DA9F780A" + hexOf(limit) + hexOf(mac);
+        const QByteArray badCommand = "84DA9F770A" + hexOf(limit) + hexOf(mac);
+        // Script 1 sets the single limit; script 2's MAC is for another tag.
+        const QByteArray scripts = "7218" + QByteArray("9F180400000001") + "86" + "0F" + command
+                                   + "7218" + "9F180400000002" + "860F" + badCommand;
+        QByteArray scriptResult;
+        QCOMPARE(runScript(txData, rightArpc(arqc.appData) + scripts, arqc.appData, &scriptResult),
+                 qint64(device::Ok));
+        QCOMPARE(scriptResult, QByteArray("DF310A20000000011100000002"));
+        QCOMPARE(cardInfo("G"), QByteArray("G012000000060000"));
+    }
+
+    void wrongArpcIsDeclinedByTheCard()
+    {
+        const int logged = logLines(pIccGetTrDetail).size();
+        const QByteArray before = logLines(pIccGetTrDetail).value(0);
+        const Arqc arqc = requestArqc(defaultTxData);
+        Buffer result, tc;
+        QCOMPARE(pIccARPCExeScript(2, defaultTxData, "0123456789ABCDEF3030", arqc.appData,
+                                   result.data(), tc.data()),
+                 qint64(device::CardDeclined));
+        QVERIFY(result.untouched() && tc.untouched());
+        QCOMPARE(logLines(pIccGetTrDetail).size(), logged);
+        QCOMPARE(logLines(pIccGetTrDetail).value(0), before);
+        // The card has ended that transaction: the right answer comes too late.
+        QCOMPARE(runScript(defaultTxData, rightArpc(arqc.appData), arqc.appData),
+                 qint64(device::NoPendingArqc));
     }
 
     void scriptRefusals_data()
@@ -309,6 +458,12 @@ private slots:
             << defaultTxData << QByteArray("0123456789ABCDE") << true << qint64(device::BadArpc);
         QTest::newRow("ARPC with a blank")
             << defaultTxData << QByteArray(" 0123456789ABCDEF") << true << qint64(device::BadArpc);
+        QTest::newRow("script that is no template")
+            << defaultTxData << QByteArray("0123456789ABCDEF3030860100") << true
+            << qint64(device::BadArpc);
+        QTest::newRow("script longer than its text")
+            << defaultTxData << QByteArray("0123456789ABCDEF30307220") << true
+            << qint64(device::BadArpc);
     }
 
     void scriptRefusals()
@@ -323,31 +478,59 @@ private slots:
         QCOMPARE(pIccARPCExeScript(2, txData, arpc, appData, result.data(), tc.data()), code);
         QVERIFY(result.untouched() && tc.untouched());
         // A refused answer leaves the ARQC waiting for the right one.
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF3030", arqc.appData), qint64(device::Ok));
+        QCOMPARE(runScript(defaultTxData, rightArpc(arqc.appData), arqc.appData),
+                 qint64(device::Ok));
     }
 
-    void scriptNeedsAnArqcOfThisSession()
+    void scriptNeedsTheSessionOfItsArqc()
     {
         QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", ""), qint64(device::NoPendingArqc));
-        const Arqc arqc = requestArqc(defaultTxData);
+        Arqc arqc = requestArqc(defaultTxData);
         // Closing the reader forgets the waiting ARQC.
         pCloseDevice();
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData), qint64(device::NotOpen));
+        QCOMPARE(runScript(defaultTxData, rightArpc(arqc.appData), arqc.appData),
+                 qint64(device::NotOpen));
         QVERIFY(pOpenDevice("USB", "E4A50701", "") > 0);
-        QCOMPARE(runScript(defaultTxData, "0123456789ABCDEF", arqc.appData),
+        QCOMPARE(runScript(defaultTxData, rightArpc(arqc.appData), arqc.appData),
+                 qint64(device::NoPendingArqc));
+        // So does a reset of the card in between (here by reading card data).
+        arqc = requestArqc(defaultTxData);
+        cardInfo("A");
+        QCOMPARE(runScript(defaultTxData, rightArpc(arqc.appData), arqc.appData),
                  qint64(device::NoPendingArqc));
     }
 
     void malformedTransactionDataGetsNoArqc()
     {
+        const int counter = counterIn(requestArqc(defaultTxData).appData);
         Buffer arqc, appData;
         QCOMPARE(pIccGetARQC(2, "P0111000", "", arqc.data(), appData.data()),
                  qint64(device::BadTransactionData));
         QCOMPARE(pIccGetARQC(2, "", "", arqc.data(), appData.data()),
                  qint64(device::BadTransactionData));
         QVERIFY(arqc.untouched() && appData.untouched());
-        // Refused requests do not use up the counter.
-        QVERIFY(requestArqc(defaultTxData).appData.contains("9F36020013"));
+        // Refused requests never reach the card.
+        QCOMPARE(counterIn(requestArqc(defaultTxData).appData), counter + 1);
+    }
+
+    void interfaceArgumentChoosesTheSlot_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<qint64>("code");
+        QTest::newRow("contact") << 1 << qint64(device::Ok);
+        QTest::newRow("contact, then contactless") << 2 << qint64(device::Ok);
+        QTest::newRow("contactless") << 3 << qint64(device::Ok);
+        QTest::newRow("none") << 0 << qint64(device::BadArgument);
+    }
+
+    void interfaceArgumentChoosesTheSlot()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, code);
+        Buffer data;
+        QCOMPARE(pIccGetCardInfo(kind, "", "A", data.data()), code);
+        QCOMPARE(data.text(),
+                 code == device::Ok ? QByteArray("A0166999002000123451") : QByteArray());
     }
 
     void logsHoldSeveralReadableRecords_data()
@@ -372,8 +555,8 @@ private slots:
     {
         for (int i = 0; i < 12; ++i) {
             const QByteArray txData = "P012" + QByteArray::number(i).rightJustified(12, '0');
-            QCOMPARE(runScript(txData, "0123456789ABCDEF", requestArqc(txData).appData),
-                     qint64(device::Ok));
+            const Arqc arqc = requestArqc(txData);
+            QCOMPARE(runScript(txData, rightArpc(arqc.appData), arqc.appData), qint64(device::Ok));
         }
         const QList<QByteArray> lines = logLines(pIccGetTrDetail);
         QCOMPARE(lines.size(), 10);
@@ -430,7 +613,8 @@ private slots:
         click(&window, "pushButton_7");
         QCOMPARE(status(&window), QStringLiteral("获取ARQC成功"));
         QVERIFY(text(&window, "lineEdit_TrAppData").startsWith(QStringLiteral("9F2608")));
-        setText(&window, "lineEdit_ARPC", "1122334455667788");
+        setText(&window, "lineEdit_ARPC",
+                QString::fromLatin1(rightArpc(text(&window, "lineEdit_TrAppData").toLatin1())));
         click(&window, "pushButton_8");
         QCOMPARE(status(&window), QStringLiteral("执行脚本成功"));
         QVERIFY(text(&window, "textEdit_IccInfo").startsWith(QStringLiteral("ScriptResult：")));

@@ -189,15 +189,20 @@ private slots:
         QTest::newRow("asked too much")
             << QByteArray("00A40000023F00;00C0000008") << QByteArray("6C06");
         QTest::newRow("fetched in parts")
-            << debit + ";00C0000008" << QByteArray("6F188408A00000036112");
+            << debit + ";00C0000008" << QByteArray("6F488408A00000036142");
         QTest::newRow("nothing held") << QByteArray("00C0000008") << QByteArray("6985");
         QTest::newRow("dropped by the next command")
             << QByteArray("00A40000023F00;0084000004;00C0000006") << QByteArray("6985");
-        QTest::newRow("record by SFI") << debit + ";00B2010C00"
-                                       << QByteArray("702157116999990000718293D3509220000000000F"
-                                                     "5F200B48414E2F51494E474C414E9000");
+        QTest::newRow("record by SFI")
+            << debit + ";00B2010C00"
+            << QByteArray("706C57136999002000123451D30122201234567800000F"
+                          "5F2006B3C2CBBCD4B69F1F3242363939393030323030"
+                          "303132333435315E4348454E2F53495955414E5E3330"
+                          "3132323230303030303030303030303030309F611239"
+                          "39303130363139383830373135303033349F62010090"
+                          "00");
         QTest::newRow("record by identifier in a DF")
-            << socialSecurity + ";00B2094000" << QByteArray("0906BAABC7E0E1B09000");
+            << socialSecurity + ";00B2094000" << QByteArray("0906B3C2CBBCD4B69000");
         QTest::newRow("EF05 is not in the DF")
             << socialSecurity + ";00A4020002EF05" << QByteArray("6A82");
         QTest::newRow("back to the MF")

@@ -54,6 +54,14 @@ CardFile recordFile(uint16_t id, unsigned char sfi, std::vector<Bytes> records)
     return file;
 }
 
+CardFile paymentDf(uint16_t id, Bytes name, Bytes fci, std::vector<CardFile> children)
+{
+    CardFile file = dedicatedFile(id, std::move(name), {}, std::move(children));
+    file.fci = std::move(fci);
+    file.payment = file.name.size() == 8; // the application, not a directory
+    return file;
+}
+
 // The social security application's DF name: "sx1.sh." followed by "社会保障"
 // in GB18030, as the cards of that scheme carry it.
 const Bytes socialSecurityName{0x73, 0x78, 0x31, 0x2E, 0x73, 0x68, 0x2E, 0xC9,
@@ -72,39 +80,36 @@ const CardFile &userCard()
             // Card identification: simple-TLV records, tag = record identifier.
             recordFile(0xEF05, 0x05,
                        {
-                           tlv(0x01, {0x31, 0x01, 0x00, 0x53, 0x49, 0x4D, 0x00, 0x00, 0x07, 0x18,
-                                      0x29, 0x3A, 0x4B, 0x5C, 0x6D, 0x7E}),
-                           tlv(0x02, {0x03}),
-                           tlv(0x03, ascii("3.00")),
-                           tlv(0x04, ascii("990100000718")),
-                           tlv(0x05, {0x20, 0x25, 0x09, 0x15}),
-                           tlv(0x06, {0x20, 0x35, 0x09, 0x15}),
-                           tlv(0x07, ascii("SR0718293")),
+                           tlv(0x01, {0x99, 0x01, 0x00, 0xD1, 0x56, 0x00, 0x00, 0x05, 0x00, 0xA1,
+                                      0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07}),
+                           tlv(0x02, {0x03}), tlv(0x03, ascii("3.00")),
+                           tlv(0x04, ascii("990100000000")), tlv(0x05, {0x20, 0x24, 0x03, 0x15}),
+                           tlv(0x06, {0x20, 0x34, 0x03, 0x14}), tlv(0x07, ascii("H03847261")),
+                           tlv(0x08, {0x01}), // chip type
                        }),
             dedicatedFile(0x1001, socialSecurityName, "SOCIAL SECURITY",
                           {
-                              // Holder: identity number, name (GB18030), gender.
+                              // Holder: identity number, name and place of birth
+                              // (GB18030), gender and ethnic group codes, birth date.
                               recordFile(0x0008, 0x08,
                                          {
-                                             tlv(0x08, ascii("990100198807230416")),
-                                             tlv(0x09, {0xBA, 0xAB, 0xC7, 0xE0, 0xE1, 0xB0}),
-                                             tlv(0x0A, ascii("2")),
+                                             tlv(0x08, ascii("990106198807150034")),
+                                             tlv(0x09, {0xB3, 0xC2, 0xCB, 0xBC, 0xD4, 0xB6}),
+                                             tlv(0x0A, ascii("1")),
+                                             tlv(0x0B, ascii("01")),
+                                             tlv(0x0C, {0xD4, 0xC6, 0xCF, 0xAA, 0xCA, 0xA1, 0xC7,
+                                                        0xE0, 0xBA, 0xCC, 0xCA, 0xD0}),
+                                             tlv(0x0D, {0x19, 0x88, 0x07, 0x15}),
                                          }),
                           }),
-            dedicatedFile(
-                0, debitAid, "DEBIT CARD",
-                {
-                    // Track 2 equivalent data and the holder's name.
-                    recordFile(0, 0x01,
-                               {
-                                   tlv(0x70, concat({
-                                                 tlv(0x57, {0x69, 0x99, 0x99, 0x00, 0x00, 0x71,
-                                                            0x82, 0x93, 0xD3, 0x50, 0x92, 0x20,
-                                                            0x00, 0x00, 0x00, 0x00, 0x0F}),
-                                                 tlv(0x5F20, ascii("HAN/QINGLAN")),
-                                             })),
-                               }),
-                }),
+            paymentDf(0, debitAid, bankApplicationFci(),
+                      {
+                          recordFile(0, 0x01, bankRecords(0x01)),
+                          recordFile(0, 0x02, bankRecords(0x02)),
+                      }),
+            paymentDf(0, ascii("1PAY.SYS.DDF01"), paymentDirectoryFci(),
+                      {recordFile(0, 0x01, {paymentDirectoryRecord()})}),
+            paymentDf(0, ascii("2PAY.SYS.DDF01"), proximityDirectoryFci(), {}),
         });
     return mf;
 }
@@ -249,6 +254,8 @@ const CardFile *childById(const CardFile &df, uint16_t id, Wanted wanted)
 
 Bytes controlInformation(const CardFile &file)
 {
+    if (!file.fci.empty())
+        return file.fci;
     Bytes inner;
     if (!file.dedicated)
         inner = tlv(0x82, {0x05}); // linear variable records, simple-TLV
@@ -422,6 +429,14 @@ Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t leng
     const bool wellFormed = parse(bytes, length, command);
     if (command.ins != 0xC0)
         session.heldBack.clear();
+    if (wellFormed && session.bank && session.currentDf && session.currentDf->payment) {
+        if (auto reply = session.bank->respond(command.cla, command.ins, command.p1, command.p2,
+                                               command.data)) {
+            if (reply->second != SwSuccess)
+                return status(reply->second);
+            return answer(session, command, std::move(reply->first));
+        }
+    }
     if (command.cla != 0x00)
         return status(SwUnknownClass);
     switch (command.ins) {

@@ -6,7 +6,10 @@
 // part of the simulated reader that sees bytes typed by the operator, so it is
 // kept free of the reader's state and reachable by tests and fuzz targets.
 //
-// Short APDUs only (Lc and Le of one byte). Commands of class 00:
+// Short APDUs only (Lc and Le of one byte). While the payment application is
+// selected, its BankApplication answers GET PROCESSING OPTIONS, GENERATE AC,
+// GET DATA (class 80), EXTERNAL AUTHENTICATE, PUT DATA with secure messaging
+// (class 84) and READ RECORD of its log files. Commands of class 00:
 //   SELECT (A4)        P1 00 MF/DF/EF by identifier (no data: the MF),
 //                      01 child DF, 02 EF of the current DF, 03 parent DF,
 //                      04 by DF name; P2 00 answers the FCI, 0C nothing.
@@ -21,6 +24,8 @@
 // that does not match the data answers 6Cxx with the right length, and the
 // command then changes nothing, so that it can be sent again with that Le.
 #pragma once
+
+#include "bankapplication.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +64,8 @@ struct CardFile
     unsigned char sfi = 0; // short EF identifier; EFs only, 0 when none
     std::vector<Bytes> records;
     std::vector<CardFile> children;
+    Bytes fci;            // DFs: answered to SELECT instead of the built FCI
+    bool payment = false; // the DF of the payment application (BankApplication)
 };
 
 // What the card remembers between two commands while it is powered.
@@ -67,8 +74,9 @@ struct CardSession
     const CardFile *mf = nullptr;
     const CardFile *currentDf = nullptr;
     const CardFile *currentEf = nullptr;
-    Bytes heldBack;           // for GET RESPONSE
-    uint64_t randomState = 1; // GET CHALLENGE; never 0
+    Bytes heldBack;                  // for GET RESPONSE
+    uint64_t randomState = 1;        // GET CHALLENGE; never 0
+    BankApplication *bank = nullptr; // answers for the DF marked payment
 };
 
 // A session on a freshly reset card: the MF selected, nothing held back.

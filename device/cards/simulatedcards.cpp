@@ -27,7 +27,8 @@ Bytes withCheckByte(Bytes atr)
     return atr;
 }
 
-// A CPU card: a file tree and the session of the card operating system. A
+// A CPU card: a file tree, the state of its payment application (used only
+// where the tree has one) and the session of the card operating system. A
 // card that is not powered answers every command as the OS answers without a
 // session.
 class CpuCard : public SimulatedCard
@@ -40,9 +41,15 @@ public:
     void reset() override
     {
         m_session = startSession(m_mf, QRandomGenerator::global()->generate64());
+        m_session.bank = &m_bank;
+        m_bank.endTransaction();
     }
 
-    void powerOff() override { m_session = CardSession(); }
+    void powerOff() override
+    {
+        m_session = CardSession();
+        m_bank.endTransaction();
+    }
 
     Bytes respond(const unsigned char *command, std::size_t length) override
     {
@@ -53,6 +60,8 @@ private:
     Bytes m_atr;
     const CardFile &m_mf;
     CardSession m_session;
+    // The payment application's counters and logs outlive every session.
+    BankApplication m_bank;
 };
 
 } // namespace

@@ -45,4 +45,25 @@ inline void copyTextBounded(const std::string &text, char *out)
     out[length] = '\0';
 }
 
+// The text operations write into buffers of this many bytes, zero included.
+constexpr std::size_t textBufferSize = 4096;
+
+// A whole text and its zero byte, or nothing and tooLong.
+inline Code copyText(const std::string &text, char *out, Code tooLong)
+{
+    if (text.size() >= textBufferSize)
+        return tooLong;
+    std::copy(text.begin(), text.end(), out);
+    out[text.size()] = '\0';
+    return Ok;
+}
+
+// As much of the text as fits, cut at the buffer's end (the record texts).
+inline void copyTextCut(const std::string &text, char *out)
+{
+    const std::size_t length = std::min(text.size(), textBufferSize - 1);
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), out);
+    out[length] = '\0';
+}
+
 } // namespace device

@@ -32,7 +32,12 @@
     X(BadArpc, -34, "ARPC格式错误")                                                                \
     X(TransactionDataMismatch, -35, "交易数据与ARQC不一致")                                        \
     X(BankReplyTooLong, -36, "返回数据超出缓冲区")                                                 \
+    X(BankNoApplication, -37, "未找到银行卡应用")                                                  \
+    X(BankBadCardData, -38, "银行卡返回数据无效")                                                  \
+    X(CardDeclined, -39, "卡片拒绝交易")                                                           \
     X(SocialSecurityNoCard, -40, "未检测到社保卡")                                                 \
+    X(SocialSecurityProtected, -41, "社保卡数据需安全模块认证")                                    \
+    X(SocialSecurityBadData, -42, "社保卡数据无效")                                                \
     X(M1NoCard, -50, "未找到M1卡")                                                                 \
     X(M1BadSector, -51, "扇区号超出范围")                                                          \
     X(M1BadKeyType, -52, "密钥类型应为A或B")                                                       \

@@ -16,7 +16,7 @@ const char firmware[] = "FW 2.4.1 build 20260915";
 const char hardware[] = "HW REV C";
 const char samId[] = "05.01-20260315-0000718293-4415607288";
 
-int64_t copyText(char *buffer, const char *text)
+int64_t copyFixedText(char *buffer, const char *text)
 {
     if (!buffer)
         return NullArgument;
@@ -51,7 +51,7 @@ int64_t TerminalGetModel(char *modelText)
         copyTextBounded(reader->model(), modelText);
         return Ok;
     }
-    return copyText(modelText, model);
+    return copyFixedText(modelText, model);
 }
 
 int64_t TerminalGetFirmVersion(char *firmwareText, char *hardwareText)
@@ -70,8 +70,8 @@ int64_t TerminalGetFirmVersion(char *firmwareText, char *hardwareText)
         copyTextBounded(hardwareReported, hardwareText);
         return Ok;
     }
-    copyText(firmwareText, firmware);
-    return copyText(hardwareText, hardware);
+    copyFixedText(firmwareText, firmware);
+    return copyFixedText(hardwareText, hardware);
 }
 
 int64_t SamGetStatus()
@@ -83,7 +83,7 @@ int64_t SamGetIdStr(char *samIdText)
 {
     if (const Code refused = simulatedReaderOpen())
         return refused;
-    return copyText(samIdText, samId);
+    return copyFixedText(samIdText, samId);
 }
 
 // The GA467 route reaches the same module.

@@ -150,6 +150,18 @@ Child runChild(const QStringList &arguments, const QStringList &environment)
     return {process.readAllStandardOutput(), process.readAllStandardError(), process.exitCode()};
 }
 
+// The terminal draws a new unpredictable number (9F37) for every ARQC, so the
+// cryptogram (9F26, the ARQC text) differs between two runs: those values are
+// masked before the runs are compared.
+QStringList withoutUnpredictableNumber(const QByteArray &out)
+{
+    static const QRegularExpression random(
+        QStringLiteral("(9F2608|ARQC：)[0-9A-F]{16}|(9F3704)[0-9A-F]{8}"));
+    QString text = QString::fromUtf8(out);
+    text.replace(random, QStringLiteral("\\1\\2…"));
+    return text.split(QLatin1Char('\n'));
+}
+
 const QString tracerPath = qEnvironmentVariable("TRACER_PATH");
 const QString simulatorPath = qEnvironmentVariable("SIMULATOR_PATH");
 const QString fakePath = qEnvironmentVariable("FAKE_DEVICE_PATH");
@@ -185,8 +197,7 @@ private slots:
         QCOMPARE(direct.status, 0);
         QCOMPARE(traced.status, 0);
         QVERIFY(direct.out.contains("M1卡写块数据成功"));
-        QCOMPARE(QString::fromUtf8(traced.out).split('\n'),
-                 QString::fromUtf8(direct.out).split('\n'));
+        QCOMPARE(withoutUnpredictableNumber(traced.out), withoutUnpredictableNumber(direct.out));
 
         const QByteArray trace = readFile(log);
         QStringList operations = entryNames(tracedCalls(trace));

@@ -1,7 +1,6 @@
-// The pure parts of the simulated bank chip card: the element format shared by
-// the transaction data and the card data text, the ARPC form and the simulated
-// cryptograms. No reader state is touched here, so tests and fuzz targets can
-// call these functions directly.
+// The texts of the bank operations: the element format shared by the
+// transaction data and the card data text, and the ARPC form. Pure, so that
+// tests and fuzz targets call these functions directly.
 #pragma once
 
 #include <QByteArray>
@@ -50,12 +49,9 @@ std::optional<QByteArray> formatBankElements(const BankElements &elements);
 bool isUsableTransaction(const BankElements &elements);
 
 // An ARPC as the issuer sends it: 16 hexadecimal digits (8 bytes), optionally
-// followed by the 4 digits of the authorisation response code.
+// followed by the 4 digits of the authorisation response code and then by
+// issuer scripts (templates 71 and 72) in hexadecimal. Only the form of the
+// digits is checked here.
 bool isWellFormedArpc(const QByteArray &arpc);
-
-// A simulated application cryptogram: 16 upper-case hexadecimal digits, a
-// keyed digest of purpose and input under the simulated card's own key. It
-// stands in for the card's real cryptography and proves nothing.
-QByteArray simulatedCryptogram(const QByteArray &purpose, const QByteArray &input);
 
 } // namespace sim
