@@ -12,6 +12,7 @@
 #include "tlv.h"
 #include "windowtest.h"
 
+#include <QProcess>
 #include <QtTest>
 
 #include <algorithm>
@@ -613,8 +614,15 @@ private slots:
         click(&window, "pushButton_7");
         QCOMPARE(status(&window), QStringLiteral("获取ARQC成功"));
         QVERIFY(text(&window, "lineEdit_TrAppData").startsWith(QStringLiteral("9F2608")));
-        setText(&window, "lineEdit_ARPC",
-                QString::fromLatin1(rightArpc(text(&window, "lineEdit_TrAppData").toLatin1())));
+        // The operator plays the issuer with the virtual card program.
+        const QString arqc =
+            text(&window, "textEdit_IccInfo").section(QStringLiteral("ARQC："), 1).left(16);
+        QProcess issuer;
+        issuer.start(qEnvironmentVariable("VIRTUALCARD"), {"--issuer-arpc", arqc});
+        QVERIFY(issuer.waitForFinished(5000));
+        const QByteArray arpc = issuer.readAllStandardOutput().trimmed();
+        QCOMPARE(arpc, rightArpc(text(&window, "lineEdit_TrAppData").toLatin1()));
+        setText(&window, "lineEdit_ARPC", QString::fromLatin1(arpc));
         click(&window, "pushButton_8");
         QCOMPARE(status(&window), QStringLiteral("执行脚本成功"));
         QVERIFY(text(&window, "textEdit_IccInfo").startsWith(QStringLiteral("ScriptResult：")));

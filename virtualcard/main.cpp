@@ -1,10 +1,12 @@
 // virtualcard: serves one simulated card to pcscd's vpcd driver, so that any
 // PC/SC program sees it in the reader "Virtual PCD 00 00" (port 35963) or
 // "Virtual PCD 00 01" (port 35964).
+#include "bankapplication.h"
 #include "simulatedcard.h"
 #include "vpcdlink.h"
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -43,15 +45,45 @@ const CardName cardNames[] = {
 
 void printUsage(FILE *to)
 {
-    std::fprintf(to, "Usage: virtualcard [--card KIND] [--host ADDRESS] [--port PORT]\n"
-                     "Serves one simulated card to pcscd's vpcd driver until SIGTERM or SIGINT.\n"
-                     "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1\n"
-                     "  --host ADDRESS  IPv4 address vpcd listens on (default 127.0.0.1)\n"
-                     "  --port PORT     35963 for \"Virtual PCD 00 00\" (default),\n"
-                     "                  35964 for \"Virtual PCD 00 01\"\n"
-                     "  --print-atr     print the card's ATR as opensc-tool shows it, and exit\n"
-                     "It keeps trying to connect while vpcd is not listening and connects\n"
-                     "again when pcscd closes the connection.\n");
+    std::fprintf(to,
+                 "Usage: virtualcard [--card KIND] [--host ADDRESS] [--port PORT]\n"
+                 "Serves one simulated card to pcscd's vpcd driver until SIGTERM or SIGINT.\n"
+                 "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1\n"
+                 "  --host ADDRESS  IPv4 address vpcd listens on (default 127.0.0.1)\n"
+                 "  --port PORT     35963 for \"Virtual PCD 00 00\" (default),\n"
+                 "                  35964 for \"Virtual PCD 00 01\"\n"
+                 "  --print-atr     print the card's ATR as opensc-tool shows it, and exit\n"
+                 "  --issuer-arpc ARQC\n"
+                 "                  play the issuer of the simulated bank card: print the\n"
+                 "                  ARPC text (ARPC and response code 3030, approved) that\n"
+                 "                  its issuer script accepts for ARQC (16 hex digits), and exit\n"
+                 "It keeps trying to connect while vpcd is not listening and connects\n"
+                 "again when pcscd closes the connection.\n");
+}
+
+// The ARPC text the simulated bank card accepts for an ARQC typed as 16
+// hexadecimal digits, approved ("00"); empty when the ARQC is not in that form.
+std::string issuerArpc(const std::string &arqcText)
+{
+    if (arqcText.size() != 16)
+        return {};
+    sim::Bytes arqc;
+    for (std::size_t i = 0; i < arqcText.size(); i += 2) {
+        char *end = nullptr;
+        const std::string pair = arqcText.substr(i, 2);
+        const unsigned long value = std::strtoul(pair.c_str(), &end, 16);
+        if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(pair[0])))
+            return {};
+        arqc.push_back(static_cast<unsigned char>(value));
+    }
+    const sim::Bytes approved{0x30, 0x30};
+    std::string text;
+    char digits[3];
+    for (unsigned char byte : sim::simulatedArpc(arqc, approved)) {
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        text += digits;
+    }
+    return text + "3030";
 }
 
 // Waits up to ms milliseconds; a signal ends the wait early.
@@ -129,6 +161,16 @@ int main(int argc, char **argv)
         if (option == "--print-atr") {
             printAtr = true;
             continue;
+        }
+        if (option == "--issuer-arpc" && i + 1 < argc) {
+            const std::string arpc = issuerArpc(argv[i + 1]);
+            if (arpc.empty()) {
+                std::fprintf(stderr, "virtualcard: an ARQC is 16 hexadecimal digits: %s\n",
+                             argv[i + 1]);
+                return 2;
+            }
+            std::printf("%s\n", arpc.c_str());
+            return 0;
         }
         if (i + 1 >= argc || (option != "--card" && option != "--host" && option != "--port")) {
             printUsage(stderr);
