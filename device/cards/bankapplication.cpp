@@ -1,10 +1,11 @@
 // The simulated debit card's payment application. Every name, number and key
 // here is made up for the simulator: the PAN lies outside any issuer's range.
 #include "bankapplication.h"
+#include "cardbytes.h"
+#include "gb18030.h"
 
 #include <QByteArray>
 #include <QMessageAuthenticationCode>
-#include "gb18030.h"
 
 #include <cstring>
 
@@ -31,11 +32,6 @@ Bytes bytes(std::initializer_list<unsigned char> list)
     return Bytes(list);
 }
 
-Bytes ascii(const char *text)
-{
-    return Bytes(text, text + std::strlen(text));
-}
-
 Bytes gb18030(const char *utf8)
 {
     const QByteArray encoded = toGb18030(QString::fromUtf8(utf8));
@@ -50,27 +46,6 @@ Bytes bcd(const char *digits)
         text += 'F';
     const QByteArray packed = QByteArray::fromHex(text);
     return Bytes(packed.begin(), packed.end());
-}
-
-Bytes concat(std::initializer_list<Bytes> parts)
-{
-    Bytes joined;
-    for (const Bytes &part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    return joined;
-}
-
-Bytes tlv(uint16_t tag, const Bytes &value)
-{
-    Bytes encoded;
-    if (tag > 0xFF)
-        encoded.push_back(static_cast<unsigned char>(tag >> 8));
-    encoded.push_back(static_cast<unsigned char>(tag & 0xFF));
-    if (value.size() > 0x7F)
-        encoded.push_back(0x81);
-    encoded.push_back(static_cast<unsigned char>(value.size()));
-    encoded.insert(encoded.end(), value.begin(), value.end());
-    return encoded;
 }
 
 Bytes counter(uint16_t value)

@@ -1,6 +1,7 @@
 // The ISO 7816-4 card operating system of the simulated CPU cards (see
 // cardos.h), and the files of the user card and the PSAM.
 #include "cardos.h"
+#include "cardbytes.h"
 
 #include <algorithm>
 #include <array>
@@ -8,31 +9,6 @@
 
 namespace sim {
 namespace {
-
-Bytes ascii(const char *text)
-{
-    return Bytes(text, text + std::strlen(text));
-}
-
-Bytes concat(std::initializer_list<Bytes> parts)
-{
-    Bytes joined;
-    for (const Bytes &part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    return joined;
-}
-
-// A BER-TLV with a one- or two-byte tag; values here stay under 128 bytes.
-Bytes tlv(uint16_t tag, const Bytes &value)
-{
-    Bytes encoded;
-    if (tag > 0xFF)
-        encoded.push_back(static_cast<unsigned char>(tag >> 8));
-    encoded.push_back(static_cast<unsigned char>(tag & 0xFF));
-    encoded.push_back(static_cast<unsigned char>(value.size()));
-    encoded.insert(encoded.end(), value.begin(), value.end());
-    return encoded;
-}
 
 CardFile dedicatedFile(uint16_t id, Bytes name, std::string label, std::vector<CardFile> children)
 {
