@@ -356,7 +356,7 @@ private slots:
             if (element.tag == 'W')
                 merchant = element.value;
         }
-        QByteArray name = QTextCodec::codecForName("GB18030")->fromUnicode(merchant);
+        QByteArray name = toGb18030(merchant);
         name.append(QByteArray(20 - name.size(), '\0'));
         device::Bytes cdol1;
         for (device::Tag tag : {0x9F02, 0x9F03, 0x9F1A, 0x95, 0x5F2A, 0x9A, 0x9C, 0x9F37}) {

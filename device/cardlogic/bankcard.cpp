@@ -40,7 +40,9 @@ std::optional<BankElements> parseBankElements(const QByteArray &utf8)
         at += 4;
         if (size - at < length)
             return std::nullopt;
-        elements.push_back({tag, QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + at), length)});
+        elements.push_back(
+            {tag, QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + at),
+                                    length)});
         at += length;
     }
     return elements;

@@ -34,16 +34,16 @@ TerminalState &terminal()
 
 std::vector<Channel *> bankChannels(int kind)
 {
-    std::vector<unsigned char> slots;
+    std::vector<unsigned char> slotNumbers;
     if (kind == 1)
-        slots = {0x01};
+        slotNumbers = {0x01};
     else if (kind == 2)
-        slots = {0x01, 0x41, 0x42};
+        slotNumbers = {0x01, 0x41, 0x42};
     else if (kind == 3)
-        slots = {0x41, 0x42};
+        slotNumbers = {0x41, 0x42};
     std::vector<Channel *> channels;
     // A PC/SC reader has one card for all three slots: it is tried once.
-    for (unsigned char slot : slots) {
+    for (unsigned char slot : slotNumbers) {
         Code missing = Ok;
         Channel *channel = cpuChannel(slot, missing);
         if (channel && std::find(channels.begin(), channels.end(), channel) == channels.end())
