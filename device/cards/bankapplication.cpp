@@ -12,15 +12,6 @@
 namespace sim {
 namespace {
 
-constexpr uint16_t swSuccess = 0x9000;
-constexpr uint16_t swWrongLength = 0x6700;
-constexpr uint16_t swConditionsNotMet = 0x6985;
-constexpr uint16_t swVerificationFailed = 0x6300;
-constexpr uint16_t swSecurityMessaging = 0x6988;
-constexpr uint16_t swWrongP1P2 = 0x6A86;
-constexpr uint16_t swDataNotFound = 0x6A88;
-constexpr uint16_t swRecordNotFound = 0x6A83;
-
 constexpr unsigned char transactionLogSfi = 11;
 constexpr unsigned char loadLogSfi = 12;
 constexpr std::size_t logCapacity = 10;
@@ -223,7 +214,7 @@ BankApplication::respond(unsigned char cla, unsigned char ins, unsigned char p1,
 {
     if (cla == 0x80 && ins == 0xA8) {
         if (p1 != 0 || p2 != 0)
-            return std::make_pair(Bytes(), swWrongP1P2);
+            return std::make_pair(Bytes(), SwWrongP1P2);
         return getProcessingOptions(data);
     }
     if (cla == 0x80 && ins == 0xAE)
@@ -238,8 +229,8 @@ BankApplication::respond(unsigned char cla, unsigned char ins, unsigned char p1,
         && (p2 >> 3 == transactionLogSfi || p2 >> 3 == loadLogSfi)) {
         const std::deque<Bytes> &log = p2 >> 3 == transactionLogSfi ? m_transactions : m_loads;
         if (p1 == 0 || p1 > log.size())
-            return std::make_pair(Bytes(), swRecordNotFound);
-        return std::make_pair(log[p1 - 1], swSuccess);
+            return std::make_pair(Bytes(), SwRecordNotFound);
+        return std::make_pair(log[p1 - 1], SwSuccess);
     }
     return std::nullopt;
 }
@@ -247,37 +238,37 @@ BankApplication::respond(unsigned char cla, unsigned char ins, unsigned char p1,
 std::pair<Bytes, uint16_t> BankApplication::getProcessingOptions(const Bytes &data)
 {
     if (data.size() != pdolLength + 2 || data[0] != 0x83 || data[1] != pdolLength)
-        return {{}, swWrongLength};
+        return {{}, SwWrongLength};
     endTransaction();
     ++m_atc;
     m_step = Step::Processing;
     // Issuer authentication is supported (AIP byte 1 bit 3), so the terminal
     // sends the ARPC with EXTERNAL AUTHENTICATE; CDOL2 does not ask for it.
     const Bytes afl{0x08, 0x01, 0x01, 0x00, 0x10, 0x01, 0x01, 0x01};
-    return {tlv(0x77, concat({tlv(0x82, {0x7C, 0x00}), tlv(0x94, afl)})), swSuccess};
+    return {tlv(0x77, concat({tlv(0x82, {0x7C, 0x00}), tlv(0x94, afl)})), SwSuccess};
 }
 
 std::pair<Bytes, uint16_t> BankApplication::generateAc(unsigned char p1, const Bytes &data)
 {
     const unsigned char requested = p1 & 0xC0;
     if (requested == 0xC0)
-        return {{}, swWrongP1P2};
+        return {{}, SwWrongP1P2};
     Bytes input;
     unsigned char cid = 0x00;
     if (m_step == Step::Processing) {
         if (data.size() != cdol1Length)
-            return {{}, swWrongLength};
+            return {{}, SwWrongLength};
         m_cdol1Data = data;
         input = data;
         // The card goes online whenever the terminal does not decline itself.
         cid = requested == 0x00 ? 0x00 : 0x80;
     } else if (m_step == Step::ArqcSent) {
         if (data.size() != cdol2Length)
-            return {{}, swWrongLength};
+            return {{}, SwWrongLength};
         input = concat({m_cdol1Data, data});
         cid = requested == 0x40 && m_issuerAuthenticated ? 0x40 : 0x00;
     } else {
-        return {{}, swConditionsNotMet};
+        return {{}, SwConditionsNotMet};
     }
     const Bytes cryptogram = simulatedCryptogram(cid, m_atc, input);
     if (cid == 0x80) {
@@ -294,41 +285,41 @@ std::pair<Bytes, uint16_t> BankApplication::generateAc(unsigned char p1, const B
                            0x01, 0x0A, 0x01, 0x00, 0x00, 0x00, 0x00};
     return {tlv(0x77, concat({tlv(0x9F27, {cid}), tlv(0x9F36, counter(m_atc)),
                               tlv(0x9F26, cryptogram), tlv(0x9F10, issuerData)})),
-            swSuccess};
+            SwSuccess};
 }
 
 std::pair<Bytes, uint16_t> BankApplication::externalAuthenticate(const Bytes &data)
 {
     if (m_step != Step::ArqcSent || m_externalAuthenticateTried)
-        return {{}, swConditionsNotMet};
+        return {{}, SwConditionsNotMet};
     if (data.size() != 10)
-        return {{}, swWrongLength};
+        return {{}, SwWrongLength};
     m_externalAuthenticateTried = true;
     const Bytes arpc(data.begin(), data.begin() + 8);
     const Bytes responseCode(data.begin() + 8, data.end());
     m_issuerAuthenticated = arpc == simulatedArpc(m_arqc, responseCode);
-    return {{}, m_issuerAuthenticated ? swSuccess : swVerificationFailed};
+    return {{}, m_issuerAuthenticated ? SwSuccess : SwVerificationFailed};
 }
 
 std::pair<Bytes, uint16_t> BankApplication::getData(uint16_t tag) const
 {
     switch (tag) {
     case 0x9F36:
-        return {tlv(tag, counter(m_atc)), swSuccess};
+        return {tlv(tag, counter(m_atc)), SwSuccess};
     case 0x9F13:
-        return {tlv(tag, counter(m_lastOnlineAtc)), swSuccess};
+        return {tlv(tag, counter(m_lastOnlineAtc)), SwSuccess};
     case 0x9F79:
-        return {tlv(tag, m_balance), swSuccess};
+        return {tlv(tag, m_balance), SwSuccess};
     case 0x9F77:
-        return {tlv(tag, m_balanceLimit), swSuccess};
+        return {tlv(tag, m_balanceLimit), SwSuccess};
     case 0x9F78:
-        return {tlv(tag, m_singleLimit), swSuccess};
+        return {tlv(tag, m_singleLimit), SwSuccess};
     case 0x9F4F:
-        return {tlv(tag, transactionLogFormat), swSuccess};
+        return {tlv(tag, transactionLogFormat), SwSuccess};
     case 0xDF4F:
-        return {tlv(tag, loadLogFormat), swSuccess};
+        return {tlv(tag, loadLogFormat), SwSuccess};
     default:
-        return {{}, swDataNotFound};
+        return {{}, SwDataNotFound};
     }
 }
 
@@ -337,18 +328,18 @@ std::pair<Bytes, uint16_t> BankApplication::putData(unsigned char p1, unsigned c
 {
     // Issuer script commands count only within an online transaction.
     if (m_arqc.empty())
-        return {{}, swConditionsNotMet};
+        return {{}, SwConditionsNotMet};
     const uint16_t tag = static_cast<uint16_t>(p1 << 8 | p2);
     if (tag != 0x9F77 && tag != 0x9F78)
-        return {{}, swDataNotFound};
+        return {{}, SwDataNotFound};
     if (data.size() != 6 + 4)
-        return {{}, swWrongLength};
+        return {{}, SwWrongLength};
     const Bytes value(data.begin(), data.begin() + 6);
     const Bytes mac(data.begin() + 6, data.end());
     if (mac != simulatedScriptMac(m_atc, m_arqc, {0x84, 0xDA, p1, p2}, value))
-        return {{}, swSecurityMessaging};
+        return {{}, SwSecurityMessaging};
     (tag == 0x9F77 ? m_balanceLimit : m_singleLimit) = value;
-    return {{}, swSuccess};
+    return {{}, SwSuccess};
 }
 
 void BankApplication::logTransaction()

@@ -104,18 +104,6 @@ const CardFile &psamCard()
 
 namespace {
 
-Bytes withStatus(Bytes data, uint16_t sw)
-{
-    data.push_back(static_cast<unsigned char>(sw >> 8));
-    data.push_back(static_cast<unsigned char>(sw & 0xFF));
-    return data;
-}
-
-Bytes status(uint16_t sw)
-{
-    return withStatus({}, sw);
-}
-
 // One byte of a length in a status word: 256 is written 00.
 uint16_t withLength(uint16_t sw, std::size_t length)
 {
@@ -290,7 +278,7 @@ Bytes select(CardSession &session, const Command &command)
         return status(SwWrongP1P2);
     }
     if (!file)
-        return status(SwFileNotFound);
+        return status(SwNotFound);
     if (file->dedicated) {
         session.currentDf = file;
         session.currentEf = nullptr;
@@ -318,11 +306,11 @@ Bytes readRecord(CardSession &session, const Command &command)
                 ef = &child;
         }
         if (!ef)
-            return status(SwFileNotFound);
+            return status(SwNotFound);
         session.currentEf = ef;
     }
     if (!ef)
-        return status(SwNoCurrentEf);
+        return status(SwCommandNotAllowed);
     const Bytes *record = nullptr;
     if (mode == 0x04) {
         if (command.p1 <= ef->records.size())

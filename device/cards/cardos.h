@@ -26,6 +26,7 @@
 #pragma once
 
 #include "bankapplication.h"
+#include "cardbytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,22 +36,6 @@
 namespace sim {
 
 using Bytes = std::vector<unsigned char>;
-
-// Status words the interpreter answers.
-enum StatusWord : uint16_t {
-    SwSuccess = 0x9000,
-    SwBytesAvailable = 0x6100,   // low byte: how many GET RESPONSE can fetch
-    SwWrongLength = 0x6700,      // Lc or Le missing, inconsistent or unsupported
-    SwNoCurrentEf = 0x6986,      // READ RECORD before any EF is selected
-    SwConditionsNotMet = 0x6985, // GET RESPONSE with nothing held back
-    SwFileNotFound = 0x6A82,
-    SwRecordNotFound = 0x6A83,
-    SwWrongP1P2 = 0x6A86,
-    SwLcInconsistent = 0x6A87, // Lc does not suit P1-P2 (an identifier is 2 bytes)
-    SwExactLength = 0x6C00,    // low byte: the Le that would have matched
-    SwUnknownInstruction = 0x6D00,
-    SwUnknownClass = 0x6E00,
-};
 
 // One file of a card. A dedicated file (the MF, a DF or an application) has
 // children; an elementary file holds records, each a simple-TLV whose tag is

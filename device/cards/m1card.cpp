@@ -1,5 +1,6 @@
 // The M1 card of the simulated reader, answering storage-card commands.
 #include "m1card.h"
+#include "cardbytes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,34 +20,6 @@ constexpr unsigned char cardUid[] = {0x5A, 0x1F, 0xC3, 0x27};
 // What a PC/SC reader answers to a reset of a 1 KB storage card.
 const Bytes storageCardAtr{0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
                            0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A};
-
-enum : uint16_t {
-    SwOk = 0x9000,
-    SwWarningEndOfData = 0x6282,
-    SwAuthenticationFailed = 0x6300,
-    SwWrongLength = 0x6700,
-    SwSecurityStatus = 0x6982,
-    SwNotAllowed = 0x6986,
-    SwBadData = 0x6A80,
-    SwFunctionNotSupported = 0x6A81,
-    SwOutOfRange = 0x6A82,
-    SwWrongP1P2 = 0x6A86,
-    SwExactLength = 0x6C00,
-    SwUnknownInstruction = 0x6D00,
-    SwUnknownClass = 0x6E00,
-};
-
-Bytes status(uint16_t sw)
-{
-    return {static_cast<unsigned char>(sw >> 8), static_cast<unsigned char>(sw & 0xFF)};
-}
-
-Bytes withStatus(Bytes data, uint16_t sw)
-{
-    data.push_back(static_cast<unsigned char>(sw >> 8));
-    data.push_back(static_cast<unsigned char>(sw & 0xFF));
-    return data;
-}
 
 int sectorOf(int block)
 {
@@ -146,10 +119,10 @@ Bytes M1Card::getData(const unsigned char *command, std::size_t length) const
         return status(command[2] == 0x01 ? SwFunctionNotSupported : SwWrongP1P2);
     const std::size_t expected = command[4];
     if (expected == 0 || expected == m_uid.size())
-        return withStatus(m_uid, SwOk);
+        return withStatus(m_uid, SwSuccess);
     if (expected < m_uid.size())
         return status(static_cast<uint16_t>(SwExactLength | m_uid.size()));
-    return withStatus(m_uid, SwWarningEndOfData);
+    return withStatus(m_uid, SwEndOfData);
 }
 
 Bytes M1Card::loadKeys(const unsigned char *command, std::size_t length)
@@ -161,7 +134,7 @@ Bytes M1Card::loadKeys(const unsigned char *command, std::size_t length)
         return status(SwWrongP1P2);
     std::copy(command + 5, command + 5 + keySize, m_keySlots[slot].begin());
     m_keyLoaded[slot] = true;
-    return status(SwOk);
+    return status(SwSuccess);
 }
 
 Bytes M1Card::authenticate(const unsigned char *command, std::size_t length)
@@ -179,16 +152,16 @@ Bytes M1Card::authenticate(const unsigned char *command, std::size_t length)
     if (data[0] != 0x01 || (keyType != 0x60 && keyType != 0x61))
         return status(SwBadData);
     if (block >= blockCount)
-        return status(SwOutOfRange);
+        return status(SwNotFound);
     if (slot >= keySlotCount || !m_keyLoaded[slot])
-        return status(SwNotAllowed);
+        return status(SwCommandNotAllowed);
     const int sector = sectorOf(block);
     const Block &trailer = m_blocks[sector * blocksPerSector + blocksPerSector - 1];
     const int offset = keyType == 0x60 ? keyAOffset : keyBOffset;
     if (!std::equal(m_keySlots[slot].begin(), m_keySlots[slot].end(), trailer.begin() + offset))
-        return status(SwAuthenticationFailed);
+        return status(SwVerificationFailed);
     m_authenticatedSector = sector;
-    return status(SwOk);
+    return status(SwSuccess);
 }
 
 bool M1Card::authenticatedFor(int block) const
@@ -202,13 +175,13 @@ Bytes M1Card::readBinary(const unsigned char *command, std::size_t length) const
         return status(SwWrongLength);
     const int block = blockOf(command);
     if (block >= blockCount)
-        return status(SwOutOfRange);
+        return status(SwNotFound);
     if (!authenticatedFor(block))
         return status(SwSecurityStatus);
     Block shown = m_blocks[block];
     if (isSectorTrailer(block))
         std::fill_n(shown.begin() + keyAOffset, keySize, 0);
-    return withStatus(Bytes(shown.begin(), shown.end()), SwOk);
+    return withStatus(Bytes(shown.begin(), shown.end()), SwSuccess);
 }
 
 Bytes M1Card::updateBinary(const unsigned char *command, std::size_t length)
@@ -217,17 +190,17 @@ Bytes M1Card::updateBinary(const unsigned char *command, std::size_t length)
         return status(SwWrongLength);
     const int block = blockOf(command);
     if (block >= blockCount)
-        return status(SwOutOfRange);
+        return status(SwNotFound);
     if (!authenticatedFor(block))
         return status(SwSecurityStatus);
     if (block == 0)
-        return status(SwNotAllowed);
+        return status(SwCommandNotAllowed);
     Block written;
     std::copy(command + 5, command + 5 + blockSize, written.begin());
     if (isSectorTrailer(block) && !accessBitsConsistent(written))
         return status(SwBadData);
     m_blocks[block] = written;
-    return status(SwOk);
+    return status(SwSuccess);
 }
 
 } // namespace sim

@@ -46,9 +46,9 @@ void checkForm(const Bytes &response)
     switch (sw) {
     case sim::SwSuccess:
     case sim::SwWrongLength:
-    case sim::SwNoCurrentEf:
+    case sim::SwCommandNotAllowed:
     case sim::SwConditionsNotMet:
-    case sim::SwFileNotFound:
+    case sim::SwNotFound:
     case sim::SwRecordNotFound:
     case sim::SwWrongP1P2:
     case sim::SwLcInconsistent:
