@@ -50,6 +50,7 @@ public:
     }
     void powerOff() override { m_powered = false; }
     bool isPowered() const override { return m_powered; }
+    std::uint64_t session() const override { return 0; }
 
     QList<QByteArray> sent;
 
@@ -81,6 +82,7 @@ public:
     }
     void powerOff() override { m_channel.powerOff(); }
     bool isPowered() const override { return m_channel.isPowered(); }
+    std::uint64_t session() const override { return m_channel.session(); }
 
     QByteArrayList instructions;
 

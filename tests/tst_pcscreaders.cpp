@@ -36,6 +36,7 @@ public:
     }
     void powerOff() override {}
     bool isPowered() const override { return true; }
+    std::uint64_t session() const override { return 0; }
 
 private:
     Bytes m_response;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace device {
@@ -45,6 +46,40 @@ public:
     virtual void powerOff() = 0;
 
     virtual bool isPowered() const = 0;
+
+    // Changes whenever the card's session ends: a power-on or reset by this
+    // program, a power-off, or a reset by another program sharing the card.
+    // Card logic keeps it to tell whether a card is still where it left it.
+    virtual std::uint64_t session() const = 0;
+
+    // Exclusive use of the card for a sequence of commands, so that no other
+    // program's command comes between them. Channels no one else shares
+    // need none.
+    virtual ChannelResult beginTransaction() { return ChannelResult::Ok; }
+    virtual void endTransaction() {}
+};
+
+// A transaction for the lifetime of one operation.
+class ChannelTransaction
+{
+public:
+    explicit ChannelTransaction(Channel &channel) : m_channel(channel)
+    {
+        m_result = channel.beginTransaction();
+    }
+    ~ChannelTransaction()
+    {
+        if (m_result == ChannelResult::Ok)
+            m_channel.endTransaction();
+    }
+    ChannelTransaction(const ChannelTransaction &) = delete;
+    ChannelTransaction &operator=(const ChannelTransaction &) = delete;
+
+    ChannelResult result() const { return m_result; }
+
+private:
+    Channel &m_channel;
+    ChannelResult m_result;
 };
 
 } // namespace device

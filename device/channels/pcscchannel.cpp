@@ -67,6 +67,7 @@ ChannelResult PcscChannel::readAtr(Bytes &atr)
 
 ChannelResult PcscChannel::powerOn(Bytes &atr)
 {
+    ++m_session;
     if (m_connected) {
         const LONG result =
             SCardReconnect(m_card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
@@ -109,8 +110,10 @@ ChannelResult PcscChannel::transmit(const unsigned char *command, std::size_t le
 
 void PcscChannel::powerOff()
 {
-    if (m_connected)
+    if (m_connected) {
         SCardDisconnect(m_card, SCARD_UNPOWER_CARD);
+        ++m_session;
+    }
     m_connected = false;
 }
 

@@ -63,6 +63,7 @@ public:
                            Bytes &response) override;
     void powerOff() override;
     bool isPowered() const override;
+    std::uint64_t session() const override { return m_session; }
 
     const std::string &readerName() const { return m_reader; }
 
@@ -75,6 +76,7 @@ private:
     SCARDHANDLE m_card = 0;
     DWORD m_protocol = 0;
     bool m_connected = false;
+    std::uint64_t m_session = 0;
     Bytes m_received;
 };
 

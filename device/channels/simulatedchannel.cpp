@@ -13,6 +13,7 @@ ChannelResult SimulatedChannel::powerOn(Bytes &atr)
         return ChannelResult::NoCard;
     m_card->reset();
     m_powered = true;
+    ++m_session;
     atr = m_card->answerToReset();
     return ChannelResult::Ok;
 }
@@ -31,6 +32,8 @@ void SimulatedChannel::powerOff()
     // Powering off a card that is off already changes nothing.
     if (m_card)
         m_card->powerOff();
+    if (m_powered)
+        ++m_session;
     m_powered = false;
 }
 

@@ -19,10 +19,12 @@ public:
                            Bytes &response) override;
     void powerOff() override;
     bool isPowered() const override;
+    std::uint64_t session() const override { return m_session; }
 
 private:
     std::unique_ptr<sim::SimulatedCard> m_card;
     bool m_powered = false;
+    std::uint64_t m_session = 0;
 };
 
 } // namespace device

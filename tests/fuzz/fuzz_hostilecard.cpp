@@ -47,6 +47,7 @@ public:
 
     void powerOff() override { m_powered = false; }
     bool isPowered() const override { return m_powered; }
+    std::uint64_t session() const override { return 0; }
 
     int commands = 0;
 

@@ -40,6 +40,7 @@ public:
     }
     void powerOff() override { m_powered = false; }
     bool isPowered() const override { return m_powered; }
+    std::uint64_t session() const override { return 0; }
 
 private:
     bool next(Bytes &out)
