@@ -1,0 +1,212 @@
+#include "personaldata.h"
+
+#include <QVector>
+
+#include <algorithm>
+
+namespace {
+const QChar hidden = QLatin1Char('*');
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// How many characters to keep at each end of a text of length characters:
+// first and last, unless that would hide less than a third of it; then a
+// quarter at each end.
+std::pair<int, int> keptEnds(int length, int first, int last)
+{
+    if (length - first - last >= (length + 2) / 3)
+        return {first, last};
+    return {length / 4, length / 4};
+}
+
+QString keepEnds(const QString &value, int first, int last)
+{
+    const QVector<uint> characters = value.toUcs4();
+    const int length = characters.size();
+    const auto [keepFirst, keepLast] = keptEnds(length, first, last);
+    QString out;
+    for (int i = 0; i < length; ++i) {
+        if (i < keepFirst || i >= length - keepLast)
+            out += QString::fromUcs4(&characters[i], 1);
+        else
+            out += hidden;
+    }
+    return out;
+}
+
+// The first 6 and last 4 digits kept, every other digit and letter hidden,
+// separators (^, =, spaces and the like) kept so that track data keeps its
+// shape.
+QString keepEndDigits(const QString &value)
+{
+    int digits = 0;
+    for (QChar c : value)
+        digits += isAsciiDigit(c) ? 1 : 0;
+    const auto [keepFirst, keepLast] = keptEnds(digits, 6, 4);
+    QString out;
+    int digit = 0;
+    for (QChar c : value) {
+        if (isAsciiDigit(c)) {
+            out += digit < keepFirst || digit >= digits - keepLast ? c : hidden;
+            ++digit;
+        } else if (c.isLetterOrNumber() || c.isSurrogate()) {
+            out += hidden;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString firstCharacter(const QString &value)
+{
+    const QVector<uint> characters = value.toUcs4();
+    if (characters.isEmpty())
+        return QString();
+    return QString::fromUcs4(&characters[0], 1) + QString(characters.size() - 1, hidden);
+}
+
+// A character of the same encoded size in UTF-8 and in GB18030 alike: 某
+// (two bytes in GB18030, three in UTF-8) stands for every character of the
+// Basic Multilingual Plane beyond ASCII, 𠀀 for those beyond it.
+QString placeholderFor(uint character)
+{
+    if (character < 0x80) {
+        const QChar c(static_cast<ushort>(character));
+        if (isAsciiDigit(c))
+            return QStringLiteral("0");
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            return QStringLiteral("x");
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            return QStringLiteral("X");
+        return QString(c);
+    }
+    if (character > 0xFFFF)
+        return QString::fromUtf8("\xF0\xA0\x80\x80");
+    return QString::fromUtf8("\xE6\x9F\x90");
+}
+} // namespace
+
+QString masked(Personal kind, const QString &value)
+{
+    switch (kind) {
+    case Personal::No:
+        return value;
+    case Personal::Name:
+        return firstCharacter(value);
+    case Personal::IdNumber:
+        return keepEnds(value, 6, 4);
+    case Personal::CardNumber:
+        return keepEndDigits(value);
+    case Personal::Secret:
+        return QString(value.toUcs4().size(), hidden);
+    case Personal::Photo:
+        return QString();
+    }
+    return QString();
+}
+
+QString redacted(Personal kind, const QString &value)
+{
+    if (kind == Personal::No)
+        return value;
+    // A photo is Base64: 'A' decodes to zero bits, so the placeholder is a
+    // photo of the same size that decodes to nothing.
+    if (kind == Personal::Photo) {
+        QString out = value;
+        for (QChar &c : out)
+            if (c != QLatin1Char('='))
+                c = QLatin1Char('A');
+        return out;
+    }
+    QString out;
+    for (uint character : value.toUcs4())
+        out += placeholderFor(character);
+    return out;
+}
+
+PersonalField identityRecordField(int index)
+{
+    static const PersonalField fields[] = {
+        {"type_flag", Personal::No},     {"name", Personal::Name},
+        {"english_name", Personal::Name}, {"gender", Personal::No},
+        {nullptr, Personal::No},          {"nation", Personal::No},
+        {"pass_number", Personal::IdNumber}, {"birth_date", Personal::Secret},
+        {"address", Personal::Name},      {"id_number", Personal::IdNumber},
+        {"sign_organ", Personal::No},     {"valid_from", Personal::No},
+        {"valid_to", Personal::No},       {"version", Personal::No},
+        {"photo", Personal::Photo},
+    };
+    constexpr int count = sizeof fields / sizeof fields[0];
+    return index >= 0 && index < count ? fields[index] : PersonalField{nullptr, Personal::No};
+}
+
+PersonalField socialSecurityRecordField(int index)
+{
+    static const PersonalField fields[] = {
+        {"identity_code", Personal::IdNumber}, {"category", Personal::No},
+        {"standard_version", Personal::No},    {"init_org", Personal::No},
+        {"issue_date", Personal::No},          {"valid_to", Personal::No},
+        {"card_number", Personal::IdNumber},   {"id_number", Personal::IdNumber},
+        {"name", Personal::Name},              {nullptr, Personal::No},
+        {"gender", Personal::No},              {"nation", Personal::No},
+        {"birth_place", Personal::Name},       {"birth_date", Personal::Secret},
+    };
+    constexpr int count = sizeof fields / sizeof fields[0];
+    return index >= 0 && index < count ? fields[index] : PersonalField{nullptr, Personal::No};
+}
+
+PersonalField bankCardLetter(QChar letter)
+{
+    struct Letter
+    {
+        char letter;
+        PersonalField field;
+    };
+    static const Letter letters[] = {
+        {'A', {"pan", Personal::CardNumber}},
+        {'B', {"cardholder_name", Personal::Name}},
+        {'C', {"id_type", Personal::No}},
+        {'D', {"id_number", Personal::IdNumber}},
+        {'E', {"ec_balance", Personal::No}},
+        {'F', {"ec_balance_limit", Personal::No}},
+        {'G', {"ec_single_limit", Personal::No}},
+        {'I', {"expiry_date", Personal::No}},
+        {'J', {"pan_sequence", Personal::No}},
+        {'K', {"track2", Personal::CardNumber}},
+        {'L', {"track1_discretionary", Personal::CardNumber}},
+        {'O', {"last_online_atc", Personal::No}},
+        {'P', {"amount", Personal::No}},
+        {'Q', {"other_amount", Personal::No}},
+        {'R', {"currency", Personal::No}},
+        {'S', {"date", Personal::No}},
+        {'T', {"type", Personal::No}},
+        {'U', {"time", Personal::No}},
+        {'V', {"country", Personal::No}},
+        {'W', {"merchant", Personal::No}},
+    };
+    for (const Letter &entry : letters)
+        if (letter == QLatin1Char(entry.letter))
+            return entry.field;
+    return {nullptr, Personal::No};
+}
+
+QString maskedCardInfo(const QString &elements)
+{
+    QString out;
+    int at = 0;
+    while (at < elements.size()) {
+        bool parsed = false;
+        const int length = at + 4 <= elements.size() ? elements.mid(at + 1, 3).toInt(&parsed) : 0;
+        if (!parsed || length < 0 || at + 4 + length > elements.size()
+            || !elements.at(at + 1).isDigit())
+            return masked(Personal::Secret, elements);
+        const QChar letter = elements.at(at);
+        out += elements.mid(at, 4) + masked(bankCardLetter(letter).kind, elements.mid(at + 4, length));
+        at += 4 + length;
+    }
+    return out;
+}
