@@ -20,13 +20,14 @@ RUN_QT   := $(or $(QT),5)
 TEST_QTS := $(or $(QT),5 6)
 # The build folder and the Debian packages of Qt 5 or 6 ($(1)).
 qt_build    = $(if $(filter 6,$(1)),$(QT6_BUILD),$(BUILD))
-qt_packages = $(if $(filter 6,$(1)),qt6-base-dev qt6-qpa-plugins,qtbase5-dev)
+qt_packages = $(if $(filter 6,$(1)),qt6-base-dev qt6-qpa-plugins qt6-websockets-dev,qtbase5-dev libqt5websockets5-dev)
 RUN_BUILD := $(call qt_build,$(RUN_QT))
 
-BASE_PACKAGES := g++ cmake ninja-build pkg-config fonts-wqy-microhei libpcsclite-dev
+BASE_PACKAGES := g++ cmake ninja-build pkg-config fonts-wqy-microhei libpcsclite-dev libtomlplusplus-dev
 RUN_PACKAGES  := $(BASE_PACKAGES) $(call qt_packages,$(RUN_QT))
 TEST_PACKAGES := $(BASE_PACKAGES) $(foreach q,$(TEST_QTS),$(call qt_packages,$(q))) \
                  xvfb xauth xdotool x11-utils pcscd vsmartcard-vpcd opensc pcsc-tools procps python3-pyscard \
+                 chromium python3-websocket iproute2 \
                  $(if $(filter 5,$(TEST_QTS)),clang libclang-rt-14-dev)
 # The sanitizer and fuzz builds use Qt 5; `make test QT=6` leaves them out.
 TEST_STEPS := $(foreach q,$(TEST_QTS),test-qt$(q)) $(if $(filter 5,$(TEST_QTS)),test-sanitize test-fuzz)

@@ -13,8 +13,8 @@ const std::vector<Verb> &verbs()
     static const std::vector<Verb> all = {
         {"reader.open", ReaderGrant, {"open"},
          {{"port_type", P::Text, false, "port_type"},
-          {"port_para", P::Text, false, "port_para"},
-          {"extend_para", P::Text, false, "extend_para"}}},
+          {"port_param", P::Text, false, "port_param"},
+          {"extended", P::Text, false, "extended"}}},
         {"reader.close", ReaderGrant, {"close"}, {}},
         {"reader.info", ReaderGrant, {"model", "firmware", "heartbeat"}, {}},
         {"identity.read", IdentityGrant, {"identity"}, {}},

@@ -25,7 +25,7 @@ for deb in "$work"/out/*.deb; do
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "$name: $depends"
     case "$name: $depends" in
-    "readerdemo: "*libqt5widgets5*) ;;
+    "readerdemo: "*libqt5websockets5*libqt5widgets5*) ;;
     "readerdemo-simulator: readerdemo (= $(dpkg-deb -f "$deb" Version)), "*libqt5core5a*) ;;
     *) fail "dependencies of $name" ;;
     esac
@@ -35,11 +35,14 @@ for deb in "$work"/out/*.deb; do
 done
 
 lintian --fail-on error,warning "$work"/out/*.deb || fail "lintian"
-desktop-file-validate "$work"/root/usr/share/applications/*.desktop || fail "desktop entries"
+desktop-file-validate "$work"/root/usr/share/applications/*.desktop \
+    "$work"/root/etc/xdg/autostart/*.desktop || fail "desktop entries"
 appstreamcli validate --no-net "$work"/root/usr/share/metainfo/*.xml || fail "AppStream metadata"
 
 root=$work/root
-! readelf -d "$root/usr/bin/readerdemo" | grep -E 'RPATH|RUNPATH' || fail "the program has an RPATH"
+for program in readerdemo readerbridge; do
+    ! readelf -d "$root/usr/bin/$program" | grep -E 'RPATH|RUNPATH' || fail "$program has an RPATH"
+done
 
 # The files of the library the program initialised, from the loader's own log.
 # The program waits for its window or its error box until it is stopped.

@@ -25,8 +25,8 @@ void BridgeMessages::messagesBecomeInputsOrOneError_data()
     QTest::newRow("string id") << QByteArray(R"({"id":"a","method":"reader.close","params":{}})") << 0 << QString();
     QTest::newRow("m1 read") << QByteArray(R"({"id":1,"method":"m1.read","params":{"sector":1,"block":4,"key":"ffffffffffff"}})")
                              << 0 << QString("block=4;key=FFFFFFFFFFFF;sector=1");
-    QTest::newRow("open with scenario") << QByteArray(R"({"id":1,"method":"reader.open","params":{"extend_para":"removed"}})")
-                                        << 0 << QString("extend_para=removed");
+    QTest::newRow("open with scenario") << QByteArray(R"({"id":1,"method":"reader.open","params":{"extended":"removed"}})")
+                                        << 0 << QString("extended=removed");
     QTest::newRow("letters") << QByteArray(R"({"id":1,"method":"bank.info","params":{"letters":"ABC"}})") << 0 << QString("letters=ABC");
     QTest::newRow("broken JSON") << QByteArray(R"({"id":1,"method":)") << int(ParseError) << QString();
     QTest::newRow("array") << QByteArray(R"([1,2])") << int(ParseError) << QString();
@@ -46,7 +46,7 @@ void BridgeMessages::messagesBecomeInputsOrOneError_data()
     QTest::newRow("key type C") << QByteArray(R"({"id":1,"method":"m1.read","params":{"sector":1,"block":4,"key":"FF","key_type":"C"}})") << int(InvalidParams) << QString();
     QTest::newRow("letters lower") << QByteArray(R"({"id":1,"method":"bank.info","params":{"letters":"abc"}})") << int(InvalidParams) << QString();
     QTest::newRow("control character") << QByteArray("{\"id\":1,\"method\":\"reader.open\",\"params\":{\"port_type\":\"a\\u0000b\"}}") << int(InvalidParams) << QString();
-    QByteArray large = R"({"id":1,"method":"reader.open","params":{"port_para":")" + QByteArray(maxMessageSize, 'x') + "\"}}";
+    QByteArray large = R"({"id":1,"method":"reader.open","params":{"port_paramm":")" + QByteArray(maxMessageSize, 'x') + "\"}}";
     QTest::newRow("over 64 KiB") << large << int(InvalidRequest) << QString();
 }
 
