@@ -1,5 +1,6 @@
 // Who may connect to the bridge: the Host and Origin headers as exact texts,
-// the order of the head checks, and the administrator's file.
+// the order of the head checks, and the administrator's file. Refusals of
+// single headers over a real socket are in tests/bridge/browser.py.
 #include "config.h"
 #include "handshake.h"
 #include "origin.h"
@@ -95,10 +96,6 @@ void BridgeAccess::headChecksRefuseInOrder_data()
     const QByteArray host = "Host: 127.0.0.1:47211\r\n";
     const QByteArray allowed = "Origin: https://bank.example.org\r\n";
     QTest::newRow("accepted") << "GET / HTTP/1.1\r\n" + upgrade + host + allowed << 0 << QByteArray("upgrade");
-    QTest::newRow("plain GET, as an img") << "GET / HTTP/1.1\r\n" + host + allowed << 400 << QByteArray("not a WebSocket");
-    QTest::newRow("form post") << "POST / HTTP/1.1\r\n" + host + allowed << 400 << QByteArray("not a WebSocket");
-    QTest::newRow("rebound host") << "GET / HTTP/1.1\r\n" + upgrade + "Host: rebind.test:47211\r\n" + allowed
-                                  << 403 << QByteArray("Host");
     QTest::newRow("two hosts") << "GET / HTTP/1.1\r\n" + upgrade + host + "Host: evil.test\r\n" + allowed
                                << 403 << QByteArray("Host");
     QTest::newRow("rebound host, no origin") << "GET / HTTP/1.1\r\n" + upgrade + "Host: rebind.test:47211\r\n"
@@ -106,16 +103,6 @@ void BridgeAccess::headChecksRefuseInOrder_data()
     QTest::newRow("no origin") << "GET / HTTP/1.1\r\n" + upgrade + host << 403 << QByteArray("no single Origin");
     QTest::newRow("two origins") << "GET / HTTP/1.1\r\n" + upgrade + host + allowed + "Origin: https://evil.test\r\n"
                                  << 403 << QByteArray("no single Origin");
-    QTest::newRow("null origin") << "GET / HTTP/1.1\r\n" + upgrade + host + "Origin: null\r\n"
-                                 << 403 << QByteArray("not a plain");
-    QTest::newRow("lookalike suffix") << "GET / HTTP/1.1\r\n" + upgrade + host + "Origin: https://bank.example.org.evil.test\r\n"
-                                      << 403 << QByteArray("not allowed");
-    QTest::newRow("lookalike prefix") << "GET / HTTP/1.1\r\n" + upgrade + host + "Origin: https://evilbank.example.org\r\n"
-                                      << 403 << QByteArray("not allowed");
-    QTest::newRow("other port") << "GET / HTTP/1.1\r\n" + upgrade + host + "Origin: https://bank.example.org:8443\r\n"
-                                << 403 << QByteArray("not allowed");
-    QTest::newRow("other scheme") << "GET / HTTP/1.1\r\n" + upgrade + host + "Origin: http://bank.example.org\r\n"
-                                  << 403 << QByteArray("not allowed");
 }
 
 void BridgeAccess::headChecksRefuseInOrder()

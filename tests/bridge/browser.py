@@ -129,7 +129,7 @@ allow_http = true
                                 "--disable-component-update", "--disable-sync", "--disable-extensions",
                                 f"--user-data-dir={profile}", f"--remote-debugging-port={devtools_port}",
                                 f"--host-resolver-rules={rules}", "--window-size=800,900", "about:blank"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "chromium.log"), "w"))
     children.append(browser)
 
     def devtools_url():
@@ -138,7 +138,9 @@ allow_http = true
                 return json.load(r)["webSocketDebuggerUrl"]
         except OSError:
             return None
-    check(wait_for(lambda: devtools_url() is not None, 30), "Chromium starts")
+    if not wait_for(lambda: devtools_url() is not None, 30):
+        check(False, "Chromium starts: " + open(os.path.join(work, "chromium.log")).read()[-2000:])
+        sys.exit(1)
     cdp = websocket.create_connection(devtools_url(), timeout=15, suppress_origin=True)
     next_id = [0]
 
@@ -262,25 +264,21 @@ allow_http = true
     check("result" in answers[1] and error.get("code") == 4 and error.get("device_code") == -23,
           f"a removed card answers a clean error: {error}")
 
-    # The demo page as a person sees it.
-    command("Runtime.evaluate", allowed_tab, expression="document.getElementById('readIdentity').click()")
-    wait_for(lambda: evaluate(allowed_tab, "document.getElementById('identity').rows.length") > 0)
-    command("Runtime.evaluate", allowed_tab, expression="document.getElementById('readBank').click()")
-    wait_for(lambda: evaluate(allowed_tab, "document.getElementById('bank').rows.length") > 0)
-    shown = evaluate(allowed_tab, "document.body.innerText")
+    # The demo page as a person sees it, in a tab of its own.
+    demo = page("allowed.test")
+    command("Runtime.evaluate", demo, expression="document.getElementById('readIdentity').click()")
+    wait_for(lambda: evaluate(demo, "document.getElementById('identity').rows.length") > 0)
+    command("Runtime.evaluate", demo, expression="document.getElementById('readBank').click()")
+    wait_for(lambda: evaluate(demo, "document.getElementById('bank').rows.length") > 0)
+    shown = evaluate(demo, "document.body.innerText")
     check("公民身份号码" in shown and "********" in shown, f"the demo page shows masked data: {shown}")
     if screenshot:
         import base64
-        command("Emulation.setDeviceMetricsOverride", allowed_tab, width=800, height=760,
+        command("Emulation.setDeviceMetricsOverride", demo, width=800, height=580,
                 deviceScaleFactor=1, mobile=False)
-        data = command("Page.captureScreenshot", allowed_tab, format="png")["data"]
+        data = command("Page.captureScreenshot", demo, format="png")["data"]
         with open(screenshot, "wb") as f:
             f.write(base64.b64decode(data))
-
-    # The audit log: names, never values.
-    audit = open(os.path.join(work, "home/.local/state/readerdemo/bridge-audit.log")).read()
-    check('"verb":"identity.read"' in audit and "id_number" in audit and "0023" not in audit,
-          "the audit log names the fields and holds no values")
 
     # The person's list of origins and revocation, from the command line.
     listed = subprocess.run([bridge_program, "--origins", "--config", os.path.join(work, "bridge.toml")],
