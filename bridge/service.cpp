@@ -211,6 +211,7 @@ void Service::acceptWebSocket()
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, raw](const QString &message) { receive(raw, message.toUtf8()); });
         connect(socket, &QWebSocket::binaryMessageReceived, this, [this, raw](const QByteArray &) {
+            m_audit->record(raw->origin, QStringLiteral("-"), QStringLiteral("refused %1").arg(InvalidRequest), {});
             answer(raw, errorAnswer(QJsonValue::Null, InvalidRequest,
                                     QStringLiteral("messages are JSON text")));
         });
@@ -261,8 +262,8 @@ void Service::authorise(Connection *connection, const Request &request)
         execute(connection, request);
         return;
     }
-    if (!m_asker || !(grant & consentable) || (connection->denied & grant)) {
-        const bool denied = connection->denied & grant;
+    const bool denied = m_denied.value(connection->origin, NoGrant) & grant;
+    if (!m_asker || !(grant & consentable) || denied) {
         log(QStringLiteral("%1: %2 %3").arg(connection->origin, verb, denied ? "denied" : "forbidden"));
         m_audit->record(connection->origin, verb, denied ? QStringLiteral("denied") : QStringLiteral("forbidden"), {});
         answer(connection, denied ? errorAnswer(request.id, Denied, QStringLiteral("the person denied ") + grantName(grant))
@@ -284,7 +285,7 @@ void Service::authorise(Connection *connection, const Request &request)
         else if (consent == Consent::AllowOnce)
             connection->once |= given;
         else
-            connection->denied |= grant;
+            m_denied[connection->origin] |= grant;
         log(QStringLiteral("%1: consent for %2: %3")
                 .arg(connection->origin, grantName(grant),
                      consent == Consent::AlwaysAllow ? "always" : consent == Consent::AllowOnce ? "once" : "deny"));

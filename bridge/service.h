@@ -76,7 +76,6 @@ private:
         QPointer<QWebSocket> socket;
         QString origin;
         Grants once = NoGrant;
-        Grants denied = NoGrant;
         calls::Session session;
     };
 
@@ -97,6 +96,9 @@ private:
     AuditLog *m_audit;
     Asker *m_asker;
     quint16 m_port = 0;
+    // Grants a person denied, by origin, until the bridge ends: a page cannot
+    // bring the question back by connecting again.
+    QMap<QString, Grants> m_denied;
     QList<QTcpServer *> m_servers;
     QWebSocketServer *m_webSockets;
     std::map<QWebSocket *, std::unique_ptr<Connection>> m_connections;

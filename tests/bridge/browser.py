@@ -138,7 +138,7 @@ allow_http = true
                 return json.load(r)["webSocketDebuggerUrl"]
         except OSError:
             return None
-    if not wait_for(lambda: devtools_url() is not None, 30):
+    if not wait_for(lambda: devtools_url() is not None, 90):
         check(False, "Chromium starts: " + open(os.path.join(work, "chromium.log")).read()[-2000:])
         sys.exit(1)
     cdp = websocket.create_connection(devtools_url(), timeout=15, suppress_origin=True)
