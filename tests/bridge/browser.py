@@ -281,12 +281,19 @@ allow_http = true
             f.write(base64.b64decode(data))
 
     # The person's list of origins and revocation, from the command line.
-    listed = subprocess.run([bridge_program, "--origins", "--config", os.path.join(work, "bridge.toml")],
-                            env=env, capture_output=True, text=True)
-    check(f"{allowed} file reader,identity,bank" in listed.stdout, "--origins lists the file's origins")
-    revoked = subprocess.run([bridge_program, "--revoke", "https://never.example.org"], env=env,
-                             capture_output=True, text=True)
-    check(revoked.returncode == 1, "--revoke of an origin never allowed fails")
+    stored = os.path.join(work, "home/.config/readerdemo/bridge-consent.json")
+    os.makedirs(os.path.dirname(stored), exist_ok=True)
+    with open(stored, "w") as f:
+        json.dump({"https://hall.example.org": ["identity", "apdu"]}, f)
+
+    def cli(*arguments):
+        return subprocess.run([bridge_program, "--config", os.path.join(work, "bridge.toml"), *arguments],
+                              env=env, capture_output=True, text=True)
+    listed = cli("--origins").stdout
+    check(f"{allowed} file reader,identity,bank" in listed
+          and "https://hall.example.org always identity\n" in listed, f"--origins lists both: {listed}")
+    check([cli("--revoke", "https://hall.example.org").returncode, cli("--revoke", "https://hall.example.org").returncode]
+          == [0, 1] and "hall" not in cli("--origins").stdout, "--revoke forgets an origin once")
 finally:
     for child in children:
         child.terminate()
