@@ -10,11 +10,7 @@
 
 namespace bridge {
 
-AuditLog::AuditLog(QString path, qint64 maxBytes)
-    : m_path(std::move(path))
-    , m_maxBytes(maxBytes)
-{
-}
+AuditLog::AuditLog(QString path, qint64 maxBytes) : m_path(std::move(path)), m_maxBytes(maxBytes) {}
 
 bool AuditLog::record(const QString &origin, const QString &verb, const QString &outcome,
                       const QStringList &fields)

@@ -24,7 +24,8 @@ void print(FILE *stream, const QString &text)
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
@@ -52,25 +53,33 @@ int runMain(int argc, char *argv[])
         "Exit status: 0 success, 1 the service could not start or --revoke found no such\n"
         "origin, 2 wrong options or an administrator's file that is refused."));
     parser.addHelpOption();
-    const QCommandLineOption foreground(QStringLiteral("foreground"),
+    const QCommandLineOption foreground(
+        QStringLiteral("foreground"),
         QStringLiteral("Log every connection and request to standard error, for a terminal."));
-    const QCommandLineOption port(QStringLiteral("port"),
+    const QCommandLineOption port(
+        QStringLiteral("port"),
         QStringLiteral("Listen on this port instead of the file's or %1.").arg(defaultPort),
         QStringLiteral("port"));
-    const QCommandLineOption config(QStringLiteral("config"),
+    const QCommandLineOption config(
+        QStringLiteral("config"),
         QStringLiteral("The administrator's file (default %1).").arg(QLatin1String(adminFilePath)),
         QStringLiteral("file"), QString::fromLatin1(adminFilePath));
-    const QCommandLineOption noPrompt(QStringLiteral("no-prompt"),
-        QStringLiteral("Never ask: only the file's origins and stored \"Always allow\" answers connect."));
-    const QCommandLineOption origins(QStringLiteral("origins"),
+    const QCommandLineOption noPrompt(
+        QStringLiteral("no-prompt"),
+        QStringLiteral(
+            "Never ask: only the file's origins and stored \"Always allow\" answers connect."));
+    const QCommandLineOption origins(
+        QStringLiteral("origins"),
         QStringLiteral("List the origins allowed by the file and by \"Always allow\", then end."));
-    const QCommandLineOption revoke(QStringLiteral("revoke"),
+    const QCommandLineOption revoke(
+        QStringLiteral("revoke"),
         QStringLiteral("Forget the \"Always allow\" answers given to this origin, then end."),
         QStringLiteral("origin"));
     parser.addOptions({foreground, port, config, noPrompt, origins, revoke});
     if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
-        print(stderr, parser.errorText().isEmpty() ? QStringLiteral("readerbridge takes no arguments")
-                                                   : parser.errorText());
+        print(stderr, parser.errorText().isEmpty()
+                          ? QStringLiteral("readerbridge takes no arguments")
+                          : parser.errorText());
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -100,10 +109,12 @@ int runMain(int argc, char *argv[])
     }
     if (parser.isSet(origins)) {
         for (auto it = admin.origins.begin(); it != admin.origins.end(); ++it)
-            print(stdout, QStringLiteral("%1 file %2").arg(it.key(), grantNames(it.value()).join(QLatin1Char(','))));
+            print(stdout, QStringLiteral("%1 file %2")
+                              .arg(it.key(), grantNames(it.value()).join(QLatin1Char(','))));
         const QMap<QString, Grants> stored = store.all();
         for (auto it = stored.begin(); it != stored.end(); ++it)
-            print(stdout, QStringLiteral("%1 always %2").arg(it.key(), grantNames(it.value()).join(QLatin1Char(','))));
+            print(stdout, QStringLiteral("%1 always %2")
+                              .arg(it.key(), grantNames(it.value()).join(QLatin1Char(','))));
         return 0;
     }
 

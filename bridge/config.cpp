@@ -26,20 +26,23 @@ QString parseOrigin(const toml::table &entry, AdminFile *file)
 {
     for (const auto &[key, value] : entry)
         if (key != "url" && key != "grants" && key != "allow_http")
-            return QStringLiteral("unknown key %1 in an origin").arg(QString::fromStdString(std::string(key.str())))
-                 + where(value);
+            return QStringLiteral("unknown key %1 in an origin")
+                       .arg(QString::fromStdString(std::string(key.str())))
+                   + where(value);
     const auto url = entry["url"].value<std::string>();
     if (!url)
         return QStringLiteral("an origin without a url text") + where(entry);
     const QString origin = normaliseOrigin(QByteArray::fromStdString(*url));
     if (origin.isEmpty())
-        return QStringLiteral("\"%1\" is not a plain http or https origin").arg(QString::fromStdString(*url))
-             + where(entry);
+        return QStringLiteral("\"%1\" is not a plain http or https origin")
+                   .arg(QString::fromStdString(*url))
+               + where(entry);
     const auto allowHttp = entry["allow_http"].value_or(false);
     if (entry.contains("allow_http") && !entry["allow_http"].is_boolean())
         return QStringLiteral("allow_http must be true or false") + where(entry);
     if (!secureOrLocal(origin) && !allowHttp)
-        return QStringLiteral("%1 is http: add allow_http = true to allow it").arg(origin) + where(entry);
+        return QStringLiteral("%1 is http: add allow_http = true to allow it").arg(origin)
+               + where(entry);
     const toml::array *names = entry["grants"].as_array();
     if (!names)
         return QStringLiteral("%1 has no grants list").arg(origin) + where(entry);
@@ -66,15 +69,17 @@ AdminFile parseAdminFile(const QByteArray &text)
     try {
         root = toml::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     } catch (const toml::parse_error &error) {
-        file.error = QString::fromUtf8(error.description().data(), static_cast<int>(error.description().size()))
-                   + QStringLiteral(" (line %1)").arg(error.source().begin.line);
+        file.error = QString::fromUtf8(error.description().data(),
+                                       static_cast<int>(error.description().size()))
+                     + QStringLiteral(" (line %1)").arg(error.source().begin.line);
         return file;
     }
     for (const auto &[key, value] : root) {
         if (key == "port") {
             const auto port = value.value<int64_t>();
             if (!value.is_integer() || !port || *port < 1 || *port > 65535) {
-                file.error = QStringLiteral("port must be an integer from 1 to 65535") + where(value);
+                file.error =
+                    QStringLiteral("port must be an integer from 1 to 65535") + where(value);
                 return file;
             }
             file.port = static_cast<quint16>(*port);
@@ -85,8 +90,9 @@ AdminFile parseAdminFile(const QByteArray &text)
                     return file;
             }
         } else {
-            file.error = QStringLiteral("unknown key %1").arg(QString::fromStdString(std::string(key.str())))
-                       + where(value);
+            file.error =
+                QStringLiteral("unknown key %1").arg(QString::fromStdString(std::string(key.str())))
+                + where(value);
             return file;
         }
     }
@@ -109,10 +115,7 @@ AdminFile readAdminFile(const QString &path)
     return parsed;
 }
 
-ConsentStore::ConsentStore(QString path)
-    : m_path(std::move(path))
-{
-}
+ConsentStore::ConsentStore(QString path) : m_path(std::move(path)) {}
 
 QMap<QString, Grants> ConsentStore::load() const
 {
@@ -185,12 +188,14 @@ QString xdgFolder(const char *variable, const char *fallback)
 
 QString consentStorePath()
 {
-    return xdgFolder("XDG_CONFIG_HOME", ".config") + QStringLiteral("/readerdemo/bridge-consent.json");
+    return xdgFolder("XDG_CONFIG_HOME", ".config")
+           + QStringLiteral("/readerdemo/bridge-consent.json");
 }
 
 QString auditLogPath()
 {
-    return xdgFolder("XDG_STATE_HOME", ".local/state") + QStringLiteral("/readerdemo/bridge-audit.log");
+    return xdgFolder("XDG_STATE_HOME", ".local/state")
+           + QStringLiteral("/readerdemo/bridge-audit.log");
 }
 
 } // namespace bridge

@@ -23,8 +23,8 @@ using Grants = unsigned;
 
 // Grants a person may give in the consent dialog; the others (raw APDUs,
 // unmasked data) come from the administrator's file only.
-constexpr Grants consentable = ReaderGrant | IdentityGrant | BankGrant | SsseGrant | M1Grant
-                             | MagGrant | QrGrant;
+constexpr Grants consentable =
+    ReaderGrant | IdentityGrant | BankGrant | SsseGrant | M1Grant | MagGrant | QrGrant;
 
 // The grant of that name, or NoGrant.
 Grant grantNamed(const QString &name);

@@ -57,7 +57,8 @@ bool parseHead(const QByteArray &bytes, HttpHead *head)
             return false;
     }
     const QList<QByteArray> request = lines.takeFirst().split(' ');
-    if (request.size() != 3 || !isToken(request[0]) || request[1].isEmpty() || request[2] != "HTTP/1.1")
+    if (request.size() != 3 || !isToken(request[0]) || request[1].isEmpty()
+        || request[2] != "HTTP/1.1")
         return false;
     head->method = request[0];
     head->target = request[1];
@@ -94,10 +95,12 @@ Verdict checkHead(const HttpHead &head, quint16 port,
 
 QByteArray refusal(int status)
 {
-    const char *text = status == 400 ? "Bad Request" : status == 403 ? "Forbidden"
-                     : status == 431 ? "Request Header Fields Too Large" : "Service Unavailable";
+    const char *text = status == 400   ? "Bad Request"
+                       : status == 403 ? "Forbidden"
+                       : status == 431 ? "Request Header Fields Too Large"
+                                       : "Service Unavailable";
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + text
-         + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+           + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace bridge

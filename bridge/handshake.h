@@ -40,9 +40,9 @@ bool parseHead(const QByteArray &bytes, HttpHead *head);
 
 struct Verdict
 {
-    int status = 0;     // 0: hand over to the WebSocket server; else the HTTP status to answer
-    QByteArray reason;  // why, in a few words, for the log
-    QString origin;     // the normalised origin once the Origin header passed
+    int status = 0;    // 0: hand over to the WebSocket server; else the HTTP status to answer
+    QByteArray reason; // why, in a few words, for the log
+    QString origin;    // the normalised origin once the Origin header passed
 };
 
 // Checks a parsed head for a connection on port. mayConnect decides about an

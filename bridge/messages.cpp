@@ -11,7 +11,9 @@ const std::vector<Verb> &verbs()
 {
     using P = Param;
     static const std::vector<Verb> all = {
-        {"reader.open", ReaderGrant, {"open"},
+        {"reader.open",
+         ReaderGrant,
+         {"open"},
          {{"port_type", P::Text, false, "port_type"},
           {"port_param", P::Text, false, "port_param"},
           {"extended", P::Text, false, "extended"}}},
@@ -22,15 +24,21 @@ const std::vector<Verb> &verbs()
         {"bank.info", BankGrant, {"bank-info"}, {{"letters", P::Letters, false, "letters"}}},
         {"ssse.read", SsseGrant, {"ssse"}, {}},
         {"m1.find", M1Grant, {"m1-find"}, {}},
-        {"m1.read", M1Grant, {"m1-auth", "m1-read"},
+        {"m1.read",
+         M1Grant,
+         {"m1-auth", "m1-read"},
          {{"sector", P::Byte, true, "sector"},
           {"block", P::Byte, true, "block"},
           {"key_type", P::KeyType, false, "key_type"},
           {"key", P::Hex, true, "key"}}},
-        {"mag.read", MagGrant, {"mag-read"},
+        {"mag.read",
+         MagGrant,
+         {"mag-read"},
          {{"tracks", P::Byte, false, "tracks"}, {"timeout", P::Byte, false, "timeout"}}},
         {"qr.read", QrGrant, {"qr"}, {{"timeout", P::Byte, false, "timeout"}}},
-        {"cpu.apdu", ApduGrant, {"cpu-apdu"},
+        {"cpu.apdu",
+         ApduGrant,
+         {"cpu-apdu"},
          {{"slot", P::Text, false, "slot"}, {"apdu", P::Hex, true, "apdu"}}},
     };
     return all;
@@ -73,13 +81,14 @@ QString inputText(const Param &param, const QJsonValue &value)
             return text.isNull() ? QStringLiteral("") : text;
         return {};
     case Param::Hex:
-        if (!text.isEmpty() && text.size() <= 1024 && text.size() % 2 == 0
-            && all([](char16_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')
-                                             || (c >= 'a' && c <= 'f'); }))
+        if (!text.isEmpty() && text.size() <= 1024 && text.size() % 2 == 0 && all([](char16_t c) {
+                return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+            }))
             return text.toUpper();
         return {};
     case Param::Letters:
-        if (!text.isEmpty() && text.size() <= 26 && all([](char16_t c) { return c >= 'A' && c <= 'Z'; }))
+        if (!text.isEmpty() && text.size() <= 26
+            && all([](char16_t c) { return c >= 'A' && c <= 'Z'; }))
             return text;
         return {};
     case Param::KeyType:
@@ -115,11 +124,13 @@ Request parseRequest(const QByteArray &message)
 
     const QJsonValue id = object.value(QLatin1String("id"));
     const bool integerId = id.isDouble() && std::floor(id.toDouble()) == id.toDouble()
-                        && std::fabs(id.toDouble()) <= 9007199254740991.0;
+                           && std::fabs(id.toDouble()) <= 9007199254740991.0;
     if (integerId || (id.isString() && id.toString().size() <= 64))
         request.id = id;
     else
-        return refused(request, InvalidRequest, QStringLiteral("id must be a string of at most 64 characters or an integer"));
+        return refused(
+            request, InvalidRequest,
+            QStringLiteral("id must be a string of at most 64 characters or an integer"));
 
     for (auto it = object.begin(); it != object.end(); ++it)
         if (it.key() != QLatin1String("id") && it.key() != QLatin1String("method")
@@ -145,8 +156,9 @@ Request parseRequest(const QByteArray &message)
             return refused(request, InvalidParams, QStringLiteral("unknown parameter ") + it.key());
         const QString text = inputText(*known, it.value());
         if (text.isNull())
-            return refused(request, InvalidParams,
-                           QStringLiteral("parameter %1 has the wrong type or value").arg(it.key()));
+            return refused(
+                request, InvalidParams,
+                QStringLiteral("parameter %1 has the wrong type or value").arg(it.key()));
         request.arguments.insert(QString::fromLatin1(known->input), text);
     }
     for (const Param &param : verb->params)

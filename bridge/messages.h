@@ -47,7 +47,7 @@ struct Param
         Letters, // a JSON string of capital letters A-Z, at most 26
         KeyType, // "A" or "B"
     };
-    const char *name;  // the parameter's name in params
+    const char *name; // the parameter's name in params
     Type type;
     bool required;
     const char *input; // the name of the operation's input it fills
@@ -66,7 +66,7 @@ const Verb *findVerb(const QString &method);
 
 struct Request
 {
-    QJsonValue id;             // a string or an integer; null when the message had none readable
+    QJsonValue id; // a string or an integer; null when the message had none readable
     const Verb *verb = nullptr;
     calls::Arguments arguments; // by the operations' input names, in their text form
     int errorCode = 0;          // not 0: the message is refused with this code

@@ -104,7 +104,8 @@ bool secureOrLocal(const QString &origin)
         return true;
     for (const char *local : {"http://localhost", "http://127.0.0.1"}) {
         const QLatin1String prefix(local);
-        if (origin == prefix || (origin.startsWith(prefix) && origin.at(prefix.size()) == QLatin1Char(':')))
+        if (origin == prefix
+            || (origin.startsWith(prefix) && origin.at(prefix.size()) == QLatin1Char(':')))
             return true;
     }
     return false;

@@ -50,13 +50,9 @@ void DialogAsker::ask(const QString &origin, Grant grant, std::function<void(Con
 
 Service::Service(Options options, AdminFile admin, ConsentStore *store, AuditLog *audit,
                  Asker *asker, QObject *parent)
-    : QObject(parent)
-    , m_options(std::move(options))
-    , m_admin(std::move(admin))
-    , m_store(store)
-    , m_audit(audit)
-    , m_asker(asker)
-    , m_webSockets(new QWebSocketServer(QStringLiteral("readerbridge"),
+    : QObject(parent), m_options(std::move(options)), m_admin(std::move(admin)), m_store(store),
+      m_audit(audit), m_asker(asker),
+      m_webSockets(new QWebSocketServer(QStringLiteral("readerbridge"),
                                         QWebSocketServer::NonSecureMode, this))
 {
     m_webSockets->setMaxPendingConnections(maxConnections);
@@ -81,7 +77,9 @@ bool Service::listen(QString *error)
         server->setMaxPendingConnections(maxPendingHeads);
         if (!server->listen(address, port)) {
             const QString why = QStringLiteral("%1 port %2: %3")
-                                    .arg(address.toString()).arg(port).arg(server->errorString());
+                                    .arg(address.toString())
+                                    .arg(port)
+                                    .arg(server->errorString());
             delete server;
             if (address == QHostAddress(QHostAddress::LocalHost)) {
                 *error = why;
@@ -168,13 +166,15 @@ void Service::readHead(QTcpSocket *socket)
     else if (!parseHead(bytes.left(length), &head))
         verdict = {400, "not an HTTP/1.1 request", {}};
     else
-        verdict = checkHead(head, m_port, [this](const QString &origin) { return mayConnect(origin); });
+        verdict =
+            checkHead(head, m_port, [this](const QString &origin) { return mayConnect(origin); });
     if (verdict.status == 0 && m_connections.size() >= static_cast<size_t>(maxConnections))
         verdict = {503, "too many connections", verdict.origin};
 
     if (verdict.status != 0) {
         log(QStringLiteral("refused %1 %2 (%3): %4")
-                .arg(QString::fromLatin1(head.method.left(16)), verdict.origin.isEmpty() ? QStringLiteral("-") : verdict.origin)
+                .arg(QString::fromLatin1(head.method.left(16)),
+                     verdict.origin.isEmpty() ? QStringLiteral("-") : verdict.origin)
                 .arg(verdict.status)
                 .arg(QString::fromLatin1(verdict.reason)));
         if (!verdict.origin.isEmpty() || verdict.status == 403)
@@ -211,7 +211,8 @@ void Service::acceptWebSocket()
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, raw](const QString &message) { receive(raw, message.toUtf8()); });
         connect(socket, &QWebSocket::binaryMessageReceived, this, [this, raw](const QByteArray &) {
-            m_audit->record(raw->origin, QStringLiteral("-"), QStringLiteral("refused %1").arg(InvalidRequest), {});
+            m_audit->record(raw->origin, QStringLiteral("-"),
+                            QStringLiteral("refused %1").arg(InvalidRequest), {});
             answer(raw, errorAnswer(QJsonValue::Null, InvalidRequest,
                                     QStringLiteral("messages are JSON text")));
         });
@@ -226,7 +227,7 @@ void Service::acceptWebSocket()
 Grants Service::grantsOf(const Connection &connection) const
 {
     return m_admin.origins.value(connection.origin, NoGrant) | m_store->grants(connection.origin)
-         | connection.once;
+           | connection.once;
 }
 
 void Service::answer(Connection *connection, const QByteArray &text)
@@ -238,17 +239,21 @@ void Service::answer(Connection *connection, const QByteArray &text)
 void Service::receive(Connection *connection, const QByteArray &message)
 {
     const Request request = parseRequest(message);
-    const QString verb = request.verb ? QString::fromLatin1(request.verb->method) : QStringLiteral("-");
+    const QString verb =
+        request.verb ? QString::fromLatin1(request.verb->method) : QStringLiteral("-");
     if (!request.ok()) {
-        log(QStringLiteral("%1: refused message: %2").arg(connection->origin, request.errorMessage));
-        m_audit->record(connection->origin, verb, QStringLiteral("refused %1").arg(request.errorCode), {});
+        log(QStringLiteral("%1: refused message: %2")
+                .arg(connection->origin, request.errorMessage));
+        m_audit->record(connection->origin, verb,
+                        QStringLiteral("refused %1").arg(request.errorCode), {});
         answer(connection, errorAnswer(request.id, request.errorCode, request.errorMessage));
         return;
     }
     if (m_busy) {
         log(QStringLiteral("%1: %2 busy").arg(connection->origin, verb));
         m_audit->record(connection->origin, verb, QStringLiteral("busy"), {});
-        answer(connection, errorAnswer(request.id, Busy, QStringLiteral("another operation is running")));
+        answer(connection,
+               errorAnswer(request.id, Busy, QStringLiteral("another operation is running")));
         return;
     }
     authorise(connection, request);
@@ -264,33 +269,42 @@ void Service::authorise(Connection *connection, const Request &request)
     }
     const bool denied = m_denied.value(connection->origin, NoGrant) & grant;
     if (!m_asker || !(grant & consentable) || denied) {
-        log(QStringLiteral("%1: %2 %3").arg(connection->origin, verb, denied ? "denied" : "forbidden"));
-        m_audit->record(connection->origin, verb, denied ? QStringLiteral("denied") : QStringLiteral("forbidden"), {});
-        answer(connection, denied ? errorAnswer(request.id, Denied, QStringLiteral("the person denied ") + grantName(grant))
-                                  : errorAnswer(request.id, Forbidden, QStringLiteral("this origin does not hold the grant ") + grantName(grant)));
+        log(QStringLiteral("%1: %2 %3")
+                .arg(connection->origin, verb, denied ? "denied" : "forbidden"));
+        m_audit->record(connection->origin, verb,
+                        denied ? QStringLiteral("denied") : QStringLiteral("forbidden"), {});
+        answer(connection,
+               denied ? errorAnswer(request.id, Denied,
+                                    QStringLiteral("the person denied ") + grantName(grant))
+                      : errorAnswer(request.id, Forbidden,
+                                    QStringLiteral("this origin does not hold the grant ")
+                                        + grantName(grant)));
         return;
     }
     // The question holds the reader like an operation does: other requests
     // are answered "busy" until the person has answered.
     m_busy = true;
     QPointer<QWebSocket> socket = connection->socket;
-    m_asker->ask(connection->origin, grant, [this, socket, connection, request, grant, verb](Consent consent) {
-        m_busy = false;
-        if (!socket || !m_connections.count(socket.data()))
-            return;
-        // Reading a card needs the reader open, so any "allow" includes it.
-        const Grants given = grant | ReaderGrant;
-        if (consent == Consent::AlwaysAllow)
-            m_store->allow(connection->origin, given);
-        else if (consent == Consent::AllowOnce)
-            connection->once |= given;
-        else
-            m_denied[connection->origin] |= grant;
-        log(QStringLiteral("%1: consent for %2: %3")
-                .arg(connection->origin, grantName(grant),
-                     consent == Consent::AlwaysAllow ? "always" : consent == Consent::AllowOnce ? "once" : "deny"));
-        authorise(connection, request);
-    });
+    m_asker->ask(connection->origin, grant,
+                 [this, socket, connection, request, grant, verb](Consent consent) {
+                     m_busy = false;
+                     if (!socket || !m_connections.count(socket.data()))
+                         return;
+                     // Reading a card needs the reader open, so any "allow" includes it.
+                     const Grants given = grant | ReaderGrant;
+                     if (consent == Consent::AlwaysAllow)
+                         m_store->allow(connection->origin, given);
+                     else if (consent == Consent::AllowOnce)
+                         connection->once |= given;
+                     else
+                         m_denied[connection->origin] |= grant;
+                     log(QStringLiteral("%1: consent for %2: %3")
+                             .arg(connection->origin, grantName(grant),
+                                  consent == Consent::AlwaysAllow ? "always"
+                                  : consent == Consent::AllowOnce ? "once"
+                                                                  : "deny"));
+                     authorise(connection, request);
+                 });
 }
 
 void Service::execute(Connection *connection, const Request &request)
@@ -310,12 +324,14 @@ void Service::execute(Connection *connection, const Request &request)
             calls::Arguments own;
             for (const calls::Input &input : spec->inputs)
                 if (arguments.contains(QLatin1String(input.name)))
-                    own.insert(QLatin1String(input.name), arguments.value(QLatin1String(input.name)));
+                    own.insert(QLatin1String(input.name),
+                               arguments.value(QLatin1String(input.name)));
             calls::Result result = calls::run(*spec, own, session);
             const bool succeeded = result.succeeded();
             std::vector<calls::Output> earlier = std::move(outcome->result.outputs);
             outcome->result = std::move(result);
-            outcome->result.outputs.insert(outcome->result.outputs.begin(), earlier.begin(), earlier.end());
+            outcome->result.outputs.insert(outcome->result.outputs.begin(), earlier.begin(),
+                                           earlier.end());
             outcome->ran = true;
             if (!succeeded)
                 break;
@@ -325,39 +341,43 @@ void Service::execute(Connection *connection, const Request &request)
     worker->setParent(this);
     QPointer<QWebSocket> socket = connection->socket;
     const QJsonValue id = request.id;
-    connect(worker, &QThread::finished, this, [this, worker, outcome, socket, connection, id, verb, full] {
-        worker->deleteLater();
-        m_busy = false;
-        if (!socket || !m_connections.count(socket.data()))
-            return;
-        connection->session = outcome->session;
-        const calls::Result &result = outcome->result;
-        QStringList fields;
-        QByteArray text;
-        QString status;
-        if (!outcome->ran || result.stage == calls::Result::Stage::Missing) {
-            text = errorAnswer(id, NotSupported, QStringLiteral("the device library does not support this"));
-            status = QStringLiteral("not supported");
-        } else if (result.stage == calls::Result::Stage::Refused) {
-            text = errorAnswer(id, InvalidParams, result.status);
-            status = QStringLiteral("refused %1").arg(InvalidParams);
-        } else if (!result.succeeded()) {
-            text = errorAnswer(id, DeviceError, result.status,
-                               {{QStringLiteral("device_code"), static_cast<double>(result.code)}});
-            status = QStringLiteral("error %1").arg(result.code);
-        } else {
-            QJsonObject values;
-            for (const calls::Output &output : calls::shownOutputs(result, full)) {
-                values.insert(output.name, output.value);
-                fields << output.name;
-            }
-            text = resultAnswer(id, values);
-            status = full ? QStringLiteral("ok full") : QStringLiteral("ok");
-        }
-        log(QStringLiteral("%1: %2 %3 [%4]").arg(connection->origin, verb, status, fields.join(QLatin1Char(','))));
-        m_audit->record(connection->origin, verb, status, fields);
-        answer(connection, text);
-    });
+    connect(worker, &QThread::finished, this,
+            [this, worker, outcome, socket, connection, id, verb, full] {
+                worker->deleteLater();
+                m_busy = false;
+                if (!socket || !m_connections.count(socket.data()))
+                    return;
+                connection->session = outcome->session;
+                const calls::Result &result = outcome->result;
+                QStringList fields;
+                QByteArray text;
+                QString status;
+                if (!outcome->ran || result.stage == calls::Result::Stage::Missing) {
+                    text = errorAnswer(id, NotSupported,
+                                       QStringLiteral("the device library does not support this"));
+                    status = QStringLiteral("not supported");
+                } else if (result.stage == calls::Result::Stage::Refused) {
+                    text = errorAnswer(id, InvalidParams, result.status);
+                    status = QStringLiteral("refused %1").arg(InvalidParams);
+                } else if (!result.succeeded()) {
+                    text = errorAnswer(
+                        id, DeviceError, result.status,
+                        {{QStringLiteral("device_code"), static_cast<double>(result.code)}});
+                    status = QStringLiteral("error %1").arg(result.code);
+                } else {
+                    QJsonObject values;
+                    for (const calls::Output &output : calls::shownOutputs(result, full)) {
+                        values.insert(output.name, output.value);
+                        fields << output.name;
+                    }
+                    text = resultAnswer(id, values);
+                    status = full ? QStringLiteral("ok full") : QStringLiteral("ok");
+                }
+                log(QStringLiteral("%1: %2 %3 [%4]")
+                        .arg(connection->origin, verb, status, fields.join(QLatin1Char(','))));
+                m_audit->record(connection->origin, verb, status, fields);
+                answer(connection, text);
+            });
     worker->start();
 }
 

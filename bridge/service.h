@@ -52,9 +52,10 @@ public:
 
 struct Options
 {
-    quint16 port = defaultPort;         // 0: any free port (tests)
-    bool verbose = false;               // one line per connection and request on standard error
-    std::function<void(const QString &)> logLine; // where verbose lines go; standard error when unset
+    quint16 port = defaultPort; // 0: any free port (tests)
+    bool verbose = false;       // one line per connection and request on standard error
+    std::function<void(const QString &)>
+        logLine; // where verbose lines go; standard error when unset
 };
 
 class Service : public QObject

@@ -40,7 +40,9 @@ public:
         QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
         request.setRawHeader("Origin", pageOrigin.toLatin1());
         QObject::connect(&m_socket, &QWebSocket::textMessageReceived, &m_socket,
-                         [this](const QString &text) { m_answers << QJsonDocument::fromJson(text.toUtf8()).object(); });
+                         [this](const QString &text) {
+                             m_answers << QJsonDocument::fromJson(text.toUtf8()).object();
+                         });
         m_socket.open(request);
         QTRY_VERIFY_WITH_TIMEOUT(m_socket.state() == QAbstractSocket::ConnectedState, 5000);
     }
@@ -101,7 +103,8 @@ private slots:
         m_audit = std::make_unique<AuditLog>(m_folder.filePath("audit.log"), 600);
         Options options;
         options.port = 0;
-        m_service = std::make_unique<Service>(options, AdminFile{}, m_store.get(), m_audit.get(), &m_asker);
+        m_service =
+            std::make_unique<Service>(options, AdminFile{}, m_store.get(), m_audit.get(), &m_asker);
         QString error;
         QVERIFY2(m_service->listen(&error), qPrintable(error));
     }
@@ -114,13 +117,15 @@ private slots:
     void consentAnswersHoldAsLongAsTheyShould_data()
     {
         QTest::addColumn<QByteArray>("button");
-        QTest::addColumn<int>("firstError");      // 0: the identity was read
-        QTest::addColumn<bool>("askedAgain");      // on a new connection of the same origin
+        QTest::addColumn<int>("firstError");  // 0: the identity was read
+        QTest::addColumn<bool>("askedAgain"); // on a new connection of the same origin
         QTest::addColumn<QStringList>("stored");
-        QTest::newRow("allow once") << QByteArray("pushButton_AllowOnce") << 0 << true << QStringList();
+        QTest::newRow("allow once")
+            << QByteArray("pushButton_AllowOnce") << 0 << true << QStringList();
         QTest::newRow("always allow") << QByteArray("pushButton_AlwaysAllow") << 0 << false
                                       << QStringList{"reader", "identity"};
-        QTest::newRow("deny") << QByteArray("pushButton_Deny") << int(Denied) << false << QStringList();
+        QTest::newRow("deny") << QByteArray("pushButton_Deny") << int(Denied) << false
+                              << QStringList();
     }
     void consentAnswersHoldAsLongAsTheyShould()
     {
@@ -137,7 +142,8 @@ private slots:
             QCOMPARE(fakedevice::callsOf("IdReadCard").size(), firstError ? 0 : 1);
             if (!firstError) {
                 // Masked: a consent never hands out personal data in full.
-                QCOMPARE(answer.value("result").toObject().value("name").toString(), QStringLiteral("苏**"));
+                QCOMPARE(answer.value("result").toObject().value("name").toString(),
+                         QStringLiteral("苏**"));
                 QCOMPARE(answer.value("result").toObject().value("id_number").toString(),
                          QStringLiteral("990102********0023"));
             }

@@ -23,8 +23,8 @@ void check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                     static_cast<int>(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<int>(size));
 
     const bridge::Request request = bridge::parseRequest(bytes);
     if (!request.ok()) {
