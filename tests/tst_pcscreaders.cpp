@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("unsupported")
             << qint64(SCARD_E_UNSUPPORTED_FEATURE) << qint64(NotSupportedByReader);
         QTest::newRow("reset by another program")
-            << qint64(SCARD_W_RESET_CARD) << qint64(TransmissionError);
+            << qint64(SCARD_W_RESET_CARD) << qint64(CardResetElsewhere);
         QTest::newRow("held exclusively elsewhere")
             << qint64(SCARD_E_SHARING_VIOLATION) << qint64(TransmissionError);
         QTest::newRow("not a PC/SC result") << qint64(12345) << qint64(TransmissionError);
