@@ -171,8 +171,6 @@ private slots:
         QTest::newRow("another device's contactless reader")
             << QStringList{"ACME Dual (Contact) 00 00", "Other Dual (Contactless) 01 00"} << 0
             << -1;
-        QTest::newRow("an interface word inside another word is none")
-            << QStringList{"ACME Reader 00 00", "ACME Reader Piccolo 00 01"} << 0 << -1;
         QTest::newRow("two devices: the main reader's own")
             << QStringList{"ACME Dual (Contactless) 00 01", "ACME Dual (Contact) 01 00",
                            "ACME Dual (Contactless) 01 01", "ACME Dual (Contact) 00 00"}
@@ -204,8 +202,6 @@ private slots:
         const QStringList vpcd{"Virtual PCD 00 00", "Virtual PCD 00 01", "ACME SAM Slot 00 00"};
         QTest::newRow("named; the SAM reader still found by name")
             << vpcd << "contactless=PCD 00 01" << 1 << QList<int>{2, -1, -1};
-        QTest::newRow("named after the PSAM items")
-            << vpcd << "SAM;;;contactless=PCD 00 01" << 1 << QList<int>{2, -1, -1};
         QTest::newRow("PSAM items after it keep their slots")
             << vpcd << "contactless=PCD 00 01;;SAM" << 1 << QList<int>{-1, 2, -1};
         QTest::newRow("never the main reader")

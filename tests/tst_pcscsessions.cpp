@@ -244,8 +244,6 @@ private slots:
         QTest::addColumn<QString>("extended");
         QTest::addColumn<bool>("dual");
         QTest::newRow("named in the extended parameter") << dualReaders << true;
-        QTest::newRow("beside a PSAM item") << "Nothing;;;contactless=PCD 00 01" << true;
-        // vpcd's readers differ by their index alone: no pair by name.
         QTest::newRow("not named") << "" << false;
     }
 
