@@ -74,7 +74,7 @@ public:
                                    Bytes &response) override
     {
         instructions << QByteArray(1, char(command[1])).toHex().toUpper();
-        if (m_protect && command[1] == 0xB2 && command[2] == 0x0C && command[3] == 0x40) {
+        if (m_protect && command[1] == 0xB2 && command[2] == 0x0C) {
             response = {0x69, 0x82};
             return device::ChannelResult::Ok;
         }
@@ -279,7 +279,8 @@ private slots:
         QStringList fields;
         QString problem;
         QCOMPARE(device::readSocialSecurityCard(card, fields, problem), device::Ok);
-        QCOMPARE(card.instructions.size(), 15);
+        QCOMPARE(card.instructions.join(' '),
+                 QByteArray("A4 A4 A4 B2 B2 B2 B2 B2 B2 A4 A4 B2 B2 B2 B2 B2 B2 B2 B2"));
         QCOMPARE(fields.size(), 15);
     }
 

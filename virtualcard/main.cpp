@@ -41,6 +41,7 @@ const CardName cardNames[] = {
     {"psam2", sim::CardKind::Psam2},
     {"psam3", sim::CardKind::Psam3},
     {"m1", sim::CardKind::M1},
+    {"ssse3", sim::CardKind::SocialSecurity},
 };
 
 void printUsage(FILE *to)
@@ -48,7 +49,8 @@ void printUsage(FILE *to)
     std::fprintf(to,
                  "Usage: virtualcard [--card KIND] [--host ADDRESS] [--port PORT]\n"
                  "Serves one simulated card to pcscd's vpcd driver until SIGTERM or SIGINT.\n"
-                 "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1\n"
+                 "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1,\n"
+                 "                  ssse3 (third-generation social security card)\n"
                  "  --host ADDRESS  IPv4 address vpcd listens on (default 127.0.0.1)\n"
                  "  --port PORT     35963 for \"Virtual PCD 00 00\" (default),\n"
                  "                  35964 for \"Virtual PCD 00 01\"\n"

@@ -90,6 +90,9 @@ std::unique_ptr<SimulatedCard> makeCard(CardKind kind)
                                          psamCard());
     case CardKind::M1:
         return std::make_unique<M1Card>();
+    case CardKind::SocialSecurity:
+        return std::make_unique<CpuCard>(withAscii({0x3B, 0x6C, 0x00, 0x00}, "SRCPU.SSC3R2"),
+                                         socialSecurityCard());
     }
     return nullptr;
 }

@@ -25,6 +25,7 @@
     X(ReaderRemoved, -24, "读卡器已断开")                                                          \
     X(TransmissionError, -25, "数据传输错误")                                                      \
     X(ReplyTooLong, -26, "返回数据超出缓冲区")                                                     \
+    X(CardResetElsewhere, -27, "卡片已被其他程序复位")                                             \
     X(UnknownTag, -30, "不支持的标签")                                                             \
     X(BadTransactionData, -31, "交易数据格式错误")                                                 \
     X(NoPendingArqc, -32, "未生成ARQC")                                                            \
@@ -38,6 +39,7 @@
     X(SocialSecurityNoCard, -40, "未检测到社保卡")                                                 \
     X(SocialSecurityProtected, -41, "社保卡数据需安全模块认证")                                    \
     X(SocialSecurityBadData, -42, "社保卡数据无效")                                                \
+    X(SocialSecurityMissingFile, -43, "社保卡缺少所需文件")                                        \
     X(M1NoCard, -50, "未找到M1卡")                                                                 \
     X(M1BadSector, -51, "扇区号超出范围")                                                          \
     X(M1BadKeyType, -52, "密钥类型应为A或B")                                                       \
