@@ -63,6 +63,10 @@ public:
                            Bytes &response) override;
     void powerOff() override;
     bool isPowered() const override;
+    ChannelResult currentAtr(Bytes &atr) override
+    {
+        return m_connected ? readAtr(atr) : ChannelResult::NotPowered;
+    }
     std::uint64_t session() const override { return m_session; }
 
     const std::string &readerName() const { return m_reader; }
