@@ -7,6 +7,8 @@
 #include "bankprocessing.h"
 #include "bankselection.h"
 #include "cardexchange.h"
+#include "bankapplication.h"
+#include "simulatedchannel.h"
 
 #include <QtTest>
 
@@ -434,6 +436,32 @@ private slots:
             sequence << (command.mid(2, 2) == "AE" ? command.mid(2, 4) : command.mid(2, 2));
         QTEST(sequence.join(' '), "sequence");
         QTEST(card.first("80AE").mid(10, 18), "cdol2");
+    }
+
+    void simulatedUserCardPaysQuicklyOnlyContactless_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("quick");
+        QTest::newRow("contact") << int(sim::CardKind::User) << false;
+        QTest::newRow("type A") << int(sim::CardKind::UserTypeA) << true;
+        QTest::newRow("type B") << int(sim::CardKind::UserTypeB) << true;
+    }
+
+    void simulatedUserCardPaysQuicklyOnlyContactless()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, quick);
+        device::SimulatedChannel card(sim::makeCard(sim::CardKind(kind)));
+        device::OnlineTransaction transaction;
+        QCOMPARE(device::requestArqc(card, "P012000000000100", *sim::parseBankElements("P012000000000100"),
+                                     transaction, device::CardInterface::ByAnswerToReset),
+                 device::Ok);
+        QCOMPARE(transaction.quick, quick);
+        const Bytes arqc = hex(QByteArray::fromStdString(transaction.arqc));
+        const Bytes arpc = sim::simulatedArpc(arqc, {'0', '0'});
+        std::string results, tc;
+        QCOMPARE(device::completeOnline(transaction, hexOf(arpc) + "3030", results, tc), device::Ok);
+        QCOMPARE(tc.empty(), quick);
     }
 
     void resetEndsTheWaitingArqc()
