@@ -291,17 +291,6 @@ private slots:
               "selected");
     }
 
-    void candidateListFromDirectoryBytes()
-    {
-        const std::vector<Bytes> records{hex(tlvHex("70", entry(quasi, 0) + entry(debit, 3))),
-                                         hex(tlvHex("70", entry(credit, 0x13) + entry("A0000003", 1)))};
-        QByteArrayList order;
-        for (const auto &candidate : device::payment::candidateList(records))
-            order << hexOf(candidate.aid);
-        // 0x13: the low four bits count; priority 0 counts as none.
-        QCOMPARE(order, (QByteArrayList{debit, credit, quasi}));
-    }
-
     void processingOptions_data()
     {
         QTest::addColumn<QByteArray>("answer");
