@@ -149,6 +149,29 @@ private slots:
                  qint64(device::IssuerDeclined));
     }
 
+    void aResetOfTheCardEndsTheWaitingArqc_data()
+    {
+        QTest::addColumn<bool>("m1Find");
+        QTest::newRow("CPU card power-on") << false;
+        QTest::newRow("M1 find on the same card") << true;
+    }
+
+    void aResetOfTheCardEndsTheWaitingArqc()
+    {
+        QFETCH(bool, m1Find);
+        QVERIFY(openWithCard(firstReader));
+        const Reply online = arqc(1);
+        QCOMPARE(online.code, qint64(device::Ok));
+        unsigned char bytes[64] = {};
+        int64_t length = 0;
+        if (m1Find)
+            pM1FindCard(bytes, &length);
+        else
+            QCOMPARE(pCpuPowerOn(0x01, bytes, &length), qint64(device::Ok));
+        QCOMPARE(script(1, issuerAnswer(online.text, "00"), online.second).code,
+                 qint64(device::NoPendingArqc));
+    }
+
     void longPdolGetsItsProcessingOptions()
     {
         QVERIFY(openWithCard(secondReader));
