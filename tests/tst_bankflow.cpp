@@ -3,11 +3,11 @@
 // selection, processing options, the quick contactless flow, and online
 // completion. Each row is a card as real cards behave.
 #include "bank.h"
+#include "bankapplication.h"
 #include "bankonline.h"
 #include "bankprocessing.h"
 #include "bankselection.h"
 #include "cardexchange.h"
-#include "bankapplication.h"
 #include "simulatedchannel.h"
 
 #include <QtTest>
@@ -36,11 +36,11 @@ QByteArray hexOf(const Bytes &bytes)
 class ScriptedCard : public device::Channel
 {
 public:
-    explicit ScriptedCard(const QByteArrayList &rules, QByteArray atr = "3B00")
-        : m_atr(hex(atr))
+    explicit ScriptedCard(const QByteArrayList &rules, QByteArray atr = "3B00") : m_atr(hex(atr))
     {
         for (const QByteArray &rule : rules)
-            m_rules.push_back({rule.left(rule.indexOf('=')), rule.mid(rule.indexOf('=') + 1), false});
+            m_rules.push_back(
+                {rule.left(rule.indexOf('=')), rule.mid(rule.indexOf('=') + 1), false});
     }
     device::ChannelResult powerOn(Bytes &atr) override
     {
@@ -99,7 +99,8 @@ public:
         QByteArrayList list;
         for (const QByteArray &command : sent) {
             if (command.startsWith("00A404"))
-                list << command.mid(10, command.size() - 12) + (command.mid(6, 2) == "02" ? "+" : "");
+                list << command.mid(10, command.size() - 12)
+                            + (command.mid(6, 2) == "02" ? "+" : "");
         }
         return list.join(' ');
     }
@@ -144,34 +145,45 @@ QByteArray tlvHex(const QByteArray &tag, const QByteArray &value)
 }
 const QByteArray pse = "00A404000E315041592E5359532E4444463031";
 const QByteArray ppse = "00A404000E325041592E5359532E4444463031";
-const QByteArray pseFci = "=6F15840E315041592E5359532E4444463031A503880101" "9000";
+const QByteArray pseFci = "=6F15840E315041592E5359532E4444463031A503880101"
+                          "9000";
 QByteArray pseRecord(const QByteArray &entries)
 {
     return "00B2010C=" + tlvHex("70", entries) + "9000";
 }
 QByteArray ppseFci(const QByteArray &entries)
 {
-    return "=" + tlvHex("6F", "840E325041592E5359532E4444463031" + tlvHex("A5", tlvHex("BF0C", entries)))
+    return "="
+           + tlvHex("6F",
+                    "840E325041592E5359532E4444463031" + tlvHex("A5", tlvHex("BF0C", entries)))
            + "9000";
 }
 QByteArray select(const QByteArray &aid)
 {
-    return "00A40400" + QByteArray::number(aid.size() / 2, 16).rightJustified(2, '0').toUpper() + aid;
+    return "00A40400" + QByteArray::number(aid.size() / 2, 16).rightJustified(2, '0').toUpper()
+           + aid;
 }
 QByteArray fci(const QByteArray &aid, const QByteArray &pdol = QByteArray())
 {
-    return "=" + tlvHex("6F", tlvHex("84", aid) + (pdol.isEmpty() ? "" : tlvHex("A5", tlvHex("9F38", pdol))))
+    return "="
+           + tlvHex("6F",
+                    tlvHex("84", aid) + (pdol.isEmpty() ? "" : tlvHex("A5", tlvHex("9F38", pdol))))
            + "9000";
 }
 const QByteArray debit = "A000000333010101", credit = "A000000333010102",
                  quasi = "A000000333010103";
 // AIP with issuer authentication; AFL: SFI 2 record 1, holding the PAN and
 // the CDOLs (CDOL2 asks for the response code, TVR and TSI).
-const QByteArray gpoFull = "80A8=770A82027C00940410010100" "9000";
+const QByteArray gpoFull = "80A8=770A82027C00940410010100"
+                           "9000";
 QByteArray panRecord(const QByteArray &pan)
 {
-    return "00B20114=" + tlvHex("70", tlvHex("5A", pan) + "8C0B9F02069505" "9F3303" "9F3704"
-                                       + "8D068A0295059B02")
+    return "00B20114="
+           + tlvHex("70", tlvHex("5A", pan)
+                              + "8C0B9F02069505"
+                                "9F3303"
+                                "9F3704"
+                              + "8D068A0295059B02")
            + "9000";
 }
 
@@ -193,8 +205,10 @@ private slots:
             << QByteArray("00A4040002AABB00") << QByteArrayList{"00A4=6283", "00C0=6F009000"}
             << QByteArray("00A4040002AABB00 00C0000000") << QByteArray("6F00") << 0x6283u;
         QTest::newRow("GET RESPONSE answered 6Cxx is asked again with that length")
-            << QByteArray("80A8000002830000") << QByteArrayList{"80A8=6104", "00C0000004=6C02", "00C0000002=AABB9000"}
-            << QByteArray("80A8000002830000 00C0000004 00C0000002") << QByteArray("AABB") << 0x9000u;
+            << QByteArray("80A8000002830000")
+            << QByteArrayList{"80A8=6104", "00C0000004=6C02", "00C0000002=AABB9000"}
+            << QByteArray("80A8000002830000 00C0000004 00C0000002") << QByteArray("AABB")
+            << 0x9000u;
         QTest::newRow("case 3 warning: no GET RESPONSE")
             << QByteArray("0082000002AABB") << QByteArrayList{"0082=6300"}
             << QByteArray("0082000002AABB") << QByteArray() << 0x6300u;
@@ -249,32 +263,55 @@ private slots:
         QTest::addColumn<QByteArrayList>("rules");
         QTest::addColumn<qint64>("code");
         QTest::addColumn<QByteArray>("selected");
-        const QByteArray listed = entry(quasi) + entry(credit, 1) + entry("F00000099901", 1)
-                                  + entry(debit, 2);
+        const QByteArray listed =
+            entry(quasi) + entry(credit, 1) + entry("F00000099901", 1) + entry(debit, 2);
         const int contact = int(device::CardInterface::Contact);
         const int contactless = int(device::CardInterface::Contactless);
         QTest::newRow("PSE: priority first, no priority last, unsupported left out")
-            << contact << QByteArrayList{pse + pseFci, pseRecord(listed), select(credit) + fci(credit), gpoFull, panRecord("11")}
+            << contact
+            << QByteArrayList{pse + pseFci, pseRecord(listed), select(credit) + fci(credit),
+                              gpoFull, panRecord("11")}
             << qint64(device::Ok) << "1PAY.SYS.DDF01 " + credit;
         QTest::newRow("GPO 6985 drops the application, 6283 on SELECT too")
-            << contact << QByteArrayList{pse + pseFci, pseRecord(listed), select(credit) + "=6283", select(debit) + fci(debit), "80A8=6985", select(quasi) + fci(quasi), gpoFull, panRecord("11")}
+            << contact
+            << QByteArrayList{pse + pseFci,
+                              pseRecord(listed),
+                              select(credit) + "=6283",
+                              select(debit) + fci(debit),
+                              "80A8=6985",
+                              select(quasi) + fci(quasi),
+                              gpoFull,
+                              panRecord("11")}
             << qint64(device::Ok) << "1PAY.SYS.DDF01 " + credit + " " + debit + " " + quasi;
         QTest::newRow("every candidate refuses: no application")
-            << contact << QByteArrayList{pse + pseFci, pseRecord(entry(debit, 1)), select(debit) + fci(debit), "80A8=6985"}
+            << contact
+            << QByteArrayList{pse + pseFci, pseRecord(entry(debit, 1)), select(debit) + fci(debit),
+                              "80A8=6985"}
             << qint64(device::BankNoApplication) << "1PAY.SYS.DDF01 " + debit;
         QTest::newRow("blocked card: its own code")
             << contact << QByteArrayList{pse + "=6A81"} << qint64(device::BankCardBlocked)
             << QByteArray("1PAY.SYS.DDF01");
         QTest::newRow("contact: PPSE after an empty PSE")
-            << contact << QByteArrayList{ppse + ppseFci(entry(debit)), select(debit) + fci(debit), gpoFull, panRecord("11")}
+            << contact
+            << QByteArrayList{ppse + ppseFci(entry(debit)), select(debit) + fci(debit), gpoFull,
+                              panRecord("11")}
             << qint64(device::Ok) << "1PAY.SYS.DDF01 2PAY.SYS.DDF01 " + debit;
         QTest::newRow("contactless: no PSE")
-            << contactless << QByteArrayList{ppse + ppseFci(entry(debit)), select(debit) + fci(debit), gpoFull, panRecord("11")}
+            << contactless
+            << QByteArrayList{ppse + ppseFci(entry(debit)), select(debit) + fci(debit), gpoFull,
+                              panRecord("11")}
             << qint64(device::Ok) << "2PAY.SYS.DDF01 " + debit;
         QTest::newRow("no directory: list of AIDs, next occurrence after a longer name")
-            << contactless << QByteArrayList{select(debit) + fci(debit + "01"), "00A4040208" + debit + fci(debit + "02"), "00A4040208" + debit + "=6A82", select(debit + "02") + fci(debit + "02"), gpoFull, panRecord("11")}
-            << qint64(device::Ok) << "2PAY.SYS.DDF01 " + debit + " " + debit + "+ " + debit + "+ "
-                   + credit + " " + quasi + " A000000333010106 " + debit + "01 " + debit + "02";
+            << contactless
+            << QByteArrayList{select(debit) + fci(debit + "01"),
+                              "00A4040208" + debit + fci(debit + "02"),
+                              "00A4040208" + debit + "=6A82",
+                              select(debit + "02") + fci(debit + "02"),
+                              gpoFull,
+                              panRecord("11")}
+            << qint64(device::Ok)
+            << "2PAY.SYS.DDF01 " + debit + " " + debit + "+ " + debit + "+ " + credit + " " + quasi
+                   + " A000000333010106 " + debit + "01 " + debit + "02";
     }
 
     void candidatesFollowPriorityAndTheCardsAnswers()
@@ -283,10 +320,11 @@ private slots:
         QFETCH(QByteArrayList, rules);
         ScriptedCard card(rules);
         std::string text;
-        QTEST(qint64(device::readBankCardData(card, {}, "A", text,
-                                              device::CardInterface(interface))),
-              "code");
-        QTEST(card.selected().replace("315041592E5359532E4444463031", "1PAY.SYS.DDF01")
+        QTEST(
+            qint64(device::readBankCardData(card, {}, "A", text, device::CardInterface(interface))),
+            "code");
+        QTEST(card.selected()
+                  .replace("315041592E5359532E4444463031", "1PAY.SYS.DDF01")
                   .replace("325041592E5359532E4444463031", "2PAY.SYS.DDF01"),
               "selected");
     }
@@ -298,8 +336,8 @@ private slots:
         QTest::addColumn<bool>("cryptogram");
         QTest::newRow("format 1") << QByteArray("80067C0008010100") << true << false;
         QTest::newRow("format 2 with the quick flow's ARQC")
-            << QByteArray("771C82027C009F260811223344556677889F2701809F360200139F100101")
-            << true << true;
+            << QByteArray("771C82027C009F260811223344556677889F2701809F360200139F100101") << true
+            << true;
         QTest::newRow("cryptogram without its counter")
             << QByteArray("771382027C009F260811223344556677889F270180") << false << false;
         QTest::newRow("no AIP") << QByteArray("7706940408010100") << false << false;
@@ -344,7 +382,8 @@ private slots:
         const QByteArray contactlessAtr = "3B8880015352423100B38171";
         QTest::newRow("quick flow")
             << contactlessAtr
-            << QByteArray("80A8=7722820200009404100101009F2608112233445566778" "89F2701809F360200139F1001019000")
+            << QByteArray("80A8=7722820200009404100101009F2608112233445566778"
+                          "89F2701809F360200139F1001019000")
             << QByteArray("A4 A4 A8 B2");
         QTest::newRow("contactless card with the full flow only")
             << contactlessAtr << gpoFull << QByteArray("A4 A4 A8 B2 AE");
@@ -358,11 +397,14 @@ private slots:
         QFETCH(QByteArray, gpo);
         ScriptedCard card({pse + pseFci, pseRecord(entry(debit, 1)), ppse + ppseFci(entry(debit)),
                            select(debit) + fci(debit, "9F6604"), gpo, panRecord("11"),
-                           "80AE=7714" "9F2701809F360200149F2608AABBCCDDEEFF0011" "9000"},
+                           "80AE=7714"
+                           "9F2701809F360200149F2608AABBCCDDEEFF0011"
+                           "9000"},
                           atr);
         device::OnlineTransaction transaction;
-        QCOMPARE(device::requestArqc(card, "P012000000000100", *sim::parseBankElements("P012000000000100"),
-                                     transaction, device::CardInterface::ByAnswerToReset),
+        QCOMPARE(device::requestArqc(card, "P012000000000100",
+                                     *sim::parseBankElements("P012000000000100"), transaction,
+                                     device::CardInterface::ByAnswerToReset),
                  device::Ok);
         QTEST(card.instructions(), "instructions");
         const QByteArray gpoSent = card.first("80A8");
@@ -371,7 +413,8 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(transaction.arqc),
                  QByteArray(transaction.quick ? "1122334455667788" : "AABBCCDDEEFF0011"));
         // The card sent no 9F10 with GENERATE AC: none goes into the application data.
-        QCOMPARE(QByteArray::fromStdString(transaction.trAppData).contains("9F1001"), transaction.quick);
+        QCOMPARE(QByteArray::fromStdString(transaction.trAppData).contains("9F1001"),
+                 transaction.quick);
     }
 
     void onlineCompletionFollowsTheIssuer_data()
@@ -379,10 +422,11 @@ private slots:
         QTest::addColumn<QByteArray>("arpc");
         QTest::addColumn<QByteArray>("authentication"); // the card's answer
         QTest::addColumn<QByteArray>("sequence");
-        QTest::addColumn<QByteArray>("cdol2");          // 8A, TVR, TSI sent with the second AC
+        QTest::addColumn<QByteArray>("cdol2"); // 8A, TVR, TSI sent with the second AC
         QTest::addColumn<qint64>("code");
         const QByteArray arpc = "0011223344556677";
-        const QByteArray scripts = "7107860500DA9F7700" "7207860500DA9F7800";
+        const QByteArray scripts = "7107860500DA9F7700"
+                                   "7207860500DA9F7800";
         QTest::newRow("approved 00: TC")
             << arpc + "3030" << QByteArray("9000") << QByteArray("82 AE40")
             << QByteArray("303080000000001000") << qint64(device::Ok);
@@ -408,8 +452,12 @@ private slots:
         QFETCH(QByteArray, arpc);
         QFETCH(QByteArray, authentication);
         ScriptedCard card({"0082=" + authentication, "00DA=6A80",
-                           "80AE00=7714" "9F2701009F360200149F2608AABBCCDDEEFF0011" "9000",
-                           "80AE=7714" "9F2701409F360200149F2608AABBCCDDEEFF0011" "9000"});
+                           "80AE00=7714"
+                           "9F2701009F360200149F2608AABBCCDDEEFF0011"
+                           "9000",
+                           "80AE=7714"
+                           "9F2701409F360200149F2608AABBCCDDEEFF0011"
+                           "9000"});
         Bytes atr;
         card.powerOn(atr);
         device::OnlineTransaction transaction;
@@ -442,14 +490,16 @@ private slots:
         QFETCH(bool, quick);
         device::SimulatedChannel card(sim::makeCard(sim::CardKind(kind)));
         device::OnlineTransaction transaction;
-        QCOMPARE(device::requestArqc(card, "P012000000000100", *sim::parseBankElements("P012000000000100"),
-                                     transaction, device::CardInterface::ByAnswerToReset),
+        QCOMPARE(device::requestArqc(card, "P012000000000100",
+                                     *sim::parseBankElements("P012000000000100"), transaction,
+                                     device::CardInterface::ByAnswerToReset),
                  device::Ok);
         QCOMPARE(transaction.quick, quick);
         const Bytes arqc = hex(QByteArray::fromStdString(transaction.arqc));
         const Bytes arpc = sim::simulatedArpc(arqc, {'0', '0'});
         std::string results, tc;
-        QCOMPARE(device::completeOnline(transaction, hexOf(arpc) + "3030", results, tc), device::Ok);
+        QCOMPARE(device::completeOnline(transaction, hexOf(arpc) + "3030", results, tc),
+                 device::Ok);
         QCOMPARE(tc.empty(), quick);
     }
 

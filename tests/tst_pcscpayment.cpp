@@ -48,9 +48,12 @@ Reply arqc(int kind)
 QByteArray issuerAnswer(const QByteArray &arqcHex, const QByteArray &responseCode)
 {
     const QByteArray arqcBytes = QByteArray::fromHex(arqcHex);
-    const sim::Bytes arpc = sim::simulatedArpc(sim::Bytes(arqcBytes.begin(), arqcBytes.end()),
-                                               sim::Bytes(responseCode.begin(), responseCode.end()));
-    return QByteArray(reinterpret_cast<const char *>(arpc.data()), int(arpc.size())).toHex().toUpper()
+    const sim::Bytes arpc =
+        sim::simulatedArpc(sim::Bytes(arqcBytes.begin(), arqcBytes.end()),
+                           sim::Bytes(responseCode.begin(), responseCode.end()));
+    return QByteArray(reinterpret_cast<const char *>(arpc.data()), int(arpc.size()))
+               .toHex()
+               .toUpper()
            + responseCode.toHex().toUpper();
 }
 
@@ -58,7 +61,8 @@ Reply script(int kind, const QByteArray &arpc, const QByteArray &appData)
 {
     QByteArray results(4096, '\0'), tc(4096, '\0');
     Reply reply;
-    reply.code = pIccARPCExeScript(kind, "P012000000000100", arpc, appData, results.data(), tc.data());
+    reply.code =
+        pIccARPCExeScript(kind, "P012000000000100", arpc, appData, results.data(), tc.data());
     reply.text = results.constData();
     reply.second = tc.constData();
     return reply;
@@ -102,7 +106,8 @@ private slots:
         QCOMPARE(cardInfo(2, "A").text, QByteArray("A0166999002000222202"));
         const Reply online = arqc(2);
         QCOMPARE(online.code, qint64(device::Ok));
-        QCOMPARE(script(2, issuerAnswer(online.text, "00"), online.second).code, qint64(device::Ok));
+        QCOMPARE(script(2, issuerAnswer(online.text, "00"), online.second).code,
+                 qint64(device::Ok));
     }
 
     void quickOnlyCardPaysByItsProcessingOptions()

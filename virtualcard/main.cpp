@@ -73,7 +73,8 @@ void printUsage(FILE *to)
 // empty when either is not in that form.
 std::string issuerArpc(const std::string &arqcText, const std::string &code)
 {
-    if (arqcText.size() != 16 || code.size() != 2 || !std::isalnum(static_cast<unsigned char>(code[0]))
+    if (arqcText.size() != 16 || code.size() != 2
+        || !std::isalnum(static_cast<unsigned char>(code[0]))
         || !std::isalnum(static_cast<unsigned char>(code[1])))
         return {};
     sim::Bytes arqc;

@@ -49,15 +49,14 @@ struct OnlineTransaction
     std::string arqc, trAppData;
     Bytes aip;
     Dol cdol2;
-    bool quick = false; // the ARQC came with the processing options (qPBOC)
+    bool quick = false;            // the ARQC came with the processing options (qPBOC)
     std::map<Tag, Bytes> terminal; // the values sent with CDOL1, TVR and TSI
 };
 
 // The ARQC: GENERATE AC on the contact flow, the processing options on the
 // quick contactless flow. transaction is filled when Ok.
 Code requestArqc(Channel &channel, const QByteArray &txData, const sim::BankElements &elements,
-                 OnlineTransaction &transaction,
-                 CardInterface interface = CardInterface::Contact);
+                 OnlineTransaction &transaction, CardInterface interface = CardInterface::Contact);
 
 // The issuer's answer to the card: EXTERNAL AUTHENTICATE, the scripts of
 // template 71, the second GENERATE AC (TC only for an approval that the card

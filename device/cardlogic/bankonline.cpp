@@ -164,11 +164,8 @@ Code requestArqc(Channel &channel, const QByteArray &txData, const sim::BankElem
     if (const Code result = session.begin(); result != Ok)
         return result;
     std::map<Tag, Bytes> terminal = transactionObjects(elements, session.contactless());
-    if (const Code result = chooseApplication(session,
-                                              [&](bool &refused) {
-                                                  return initiateProcessing(session, terminal,
-                                                                            refused);
-                                              });
+    if (const Code result = chooseApplication(
+            session, [&](bool &refused) { return initiateProcessing(session, terminal, refused); });
         result != Ok)
         return result;
     std::optional<Cryptogram> cryptogram;
@@ -279,8 +276,8 @@ Code completeOnline(OnlineTransaction &transaction, const QByteArray &arpcText,
         if (!cryptogram)
             return BankBadCardData;
     }
-    if (const Code result = runScripts(exchange, issuer->scriptsAfter, results, terminal,
-                                       scriptFailedAfterLastAc);
+    if (const Code result =
+            runScripts(exchange, issuer->scriptsAfter, results, terminal, scriptFailedAfterLastAc);
         result != Ok)
         return result;
     if (!approved)

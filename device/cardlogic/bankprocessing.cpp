@@ -85,8 +85,7 @@ Code initiateProcessing(PaymentSession &session, const std::map<Tag, Bytes> &ter
             if (++records > mostRecordsPerOperation)
                 return BankBadCardData;
             Bytes record;
-            if (const Code result = session.readRecord(entry.sfi, number, record, sw);
-                result != Ok)
+            if (const Code result = session.readRecord(entry.sfi, number, record, sw); result != Ok)
                 return result;
             if (!isSuccess(sw) || !collect(record, session.objects))
                 return BankBadCardData;
@@ -116,11 +115,8 @@ Code readBankCardData(Channel &channel, const sim::BankElements &terminal,
     if (const Code result = session.begin(); result != Ok)
         return result;
     const std::map<Tag, Bytes> objects = transactionObjects(terminal, session.contactless());
-    if (const Code result = chooseApplication(session,
-                                              [&](bool &refused) {
-                                                  return initiateProcessing(session, objects,
-                                                                            refused);
-                                              });
+    if (const Code result = chooseApplication(
+            session, [&](bool &refused) { return initiateProcessing(session, objects, refused); });
         result != Ok)
         return result;
     sim::BankElements elements;

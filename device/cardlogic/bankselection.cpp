@@ -37,7 +37,8 @@ void walkEntries(const Bytes &data, std::vector<Candidate> &found, int depth)
             const std::optional<Bytes> aid = findTlv(entry, 0x4F);
             const std::optional<Bytes> priority = findTlv(entry, 0x87);
             if (aid && aid->size() <= 16 && isSupportedAid(*aid))
-                found.push_back({*aid, priority && priority->size() == 1 ? (*priority)[0] & 0x0F : 0});
+                found.push_back(
+                    {*aid, priority && priority->size() == 1 ? (*priority)[0] & 0x0F : 0});
         } else if (object.constructed) {
             walkEntries(object.bytes(), found, depth + 1);
         }
@@ -49,8 +50,8 @@ Code readDirectory(PaymentSession &session, bool proximity, std::vector<Candidat
 {
     Bytes fci;
     uint16_t sw = 0;
-    if (const Code result =
-            session.select(fromAscii(proximity ? proximityDirectory : paymentDirectory), 0, fci, sw);
+    if (const Code result = session.select(
+            fromAscii(proximity ? proximityDirectory : paymentDirectory), 0, fci, sw);
         result != Ok)
         return result;
     if (sw == swBlocked)
@@ -66,8 +67,7 @@ Code readDirectory(PaymentSession &session, bool proximity, std::vector<Candidat
             return Ok;
         for (int number = 1; number <= mostDirectoryRecords; ++number) {
             Bytes record;
-            if (const Code result = session.readRecord((*sfi)[0], number, record, sw);
-                result != Ok)
+            if (const Code result = session.readRecord((*sfi)[0], number, record, sw); result != Ok)
                 return result;
             if (!isSuccess(sw))
                 break;

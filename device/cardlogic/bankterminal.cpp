@@ -1,7 +1,7 @@
 #include "bankterminal.h"
 
-#include <QRandomGenerator>
 #include "gb18030.h"
+#include <QRandomGenerator>
 
 #include <cstring>
 

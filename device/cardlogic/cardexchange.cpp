@@ -131,8 +131,7 @@ Code CardExchange::send(const Bytes &command, Bytes &data, uint16_t &sw)
             return result;
         uint16_t following = statusWord(response);
         if (isWrongLe(following)) {
-            if (const Code result = transmit(getResponse(following & 0xFF), response);
-                result != Ok)
+            if (const Code result = transmit(getResponse(following & 0xFF), response); result != Ok)
                 return result;
             following = statusWord(response);
         }

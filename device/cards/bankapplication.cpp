@@ -176,12 +176,12 @@ Bytes bankApplicationFci(const BankProfile &profile)
 {
     Bytes proprietary = concat({tlv(0x50, ascii(profile.label))});
     if (profile.priority != 0)
-        proprietary = concat({proprietary, tlv(0x87, {static_cast<unsigned char>(profile.priority)})});
-    proprietary = concat(
-        {proprietary, tlv(0x9F38, profile.pdol.empty() ? pdol : profile.pdol),
-         tlv(0x5F2D, ascii("zh")),
-         tlv(0xBF0C, concat({tlv(0x9F4D, {transactionLogSfi, logCapacity}),
-                             tlv(0xDF4D, {loadLogSfi, logCapacity})}))});
+        proprietary =
+            concat({proprietary, tlv(0x87, {static_cast<unsigned char>(profile.priority)})});
+    proprietary = concat({proprietary, tlv(0x9F38, profile.pdol.empty() ? pdol : profile.pdol),
+                          tlv(0x5F2D, ascii("zh")),
+                          tlv(0xBF0C, concat({tlv(0x9F4D, {transactionLogSfi, logCapacity}),
+                                              tlv(0xDF4D, {loadLogSfi, logCapacity})}))});
     return tlv(0x6F, concat({tlv(0x84, profile.aid), tlv(0xA5, proprietary)}));
 }
 
@@ -200,10 +200,10 @@ std::vector<Bytes> bankRecords(unsigned char sfi, const BankProfile &profile)
     if (sfi == 1) {
         const std::string trackOne =
             "B" + std::string(profile.pan) + "^CHEN/SIYUAN^30122200000000000000";
-        return {tlv(0x70, concat({tlv(0x57, bcd(track2(profile).c_str())),
-                                  tlv(0x5F20, gb18030("陈思远")),
-                                  tlv(0x9F1F, ascii(trackOne.c_str())),
-                                  tlv(0x9F61, ascii("990106198807150034")), tlv(0x9F62, {0x00})}))};
+        return {
+            tlv(0x70, concat({tlv(0x57, bcd(track2(profile).c_str())),
+                              tlv(0x5F20, gb18030("陈思远")), tlv(0x9F1F, ascii(trackOne.c_str())),
+                              tlv(0x9F61, ascii("990106198807150034")), tlv(0x9F62, {0x00})}))};
     }
     if (sfi == 2) {
         return {tlv(0x70, concat({tlv(0x5A, bcd(profile.pan)), tlv(0x5F24, bcd("301231")),
@@ -246,8 +246,9 @@ Bytes paymentDirectoryRecord(const std::vector<BankProfile> &applications)
 }
 
 BankApplication::BankApplication(BankProfile profile)
-    : m_profile(std::move(profile)), m_atc(0x0012), m_lastOnlineAtc(0x0012), m_balance(bcd("000000012345")),
-      m_balanceLimit(bcd("000000100000")), m_singleLimit(bcd("000000050000"))
+    : m_profile(std::move(profile)), m_atc(0x0012), m_lastOnlineAtc(0x0012),
+      m_balance(bcd("000000012345")), m_balanceLimit(bcd("000000100000")),
+      m_singleLimit(bcd("000000050000"))
 {
     // Newest first, as the card's cyclic log files keep them.
     m_transactions = {

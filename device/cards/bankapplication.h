@@ -56,7 +56,7 @@ std::vector<Bytes> bankRecords(unsigned char sfi,
 // A directory entry (61) for each application, in this order.
 Bytes proximityDirectoryFci(const std::vector<BankProfile> &applications = {
                                 userDebitProfile(false)}); // 2PAY.SYS.DDF01
-Bytes paymentDirectoryFci(); // 1PAY.SYS.DDF01, its directory in SFI 1
+Bytes paymentDirectoryFci();                               // 1PAY.SYS.DDF01, its directory in SFI 1
 Bytes paymentDirectoryRecord(const std::vector<BankProfile> &applications = {
                                  userDebitProfile(false)});
 

@@ -56,10 +56,9 @@ CardFile paymentMf(const std::vector<BankProfile> &applications, bool withPse)
         const std::size_t half = applications.size() / 2;
         const std::vector<BankProfile> first(applications.begin(), applications.begin() + half);
         const std::vector<BankProfile> second(applications.begin() + half, applications.end());
-        mf.children.push_back(
-            directory("1PAY.SYS.DDF01", paymentDirectoryFci(),
-                      {recordFile(0x01, {paymentDirectoryRecord(first),
-                                         paymentDirectoryRecord(second)})}));
+        mf.children.push_back(directory(
+            "1PAY.SYS.DDF01", paymentDirectoryFci(),
+            {recordFile(0x01, {paymentDirectoryRecord(first), paymentDirectoryRecord(second)})}));
     }
     mf.children.push_back(directory("2PAY.SYS.DDF01", proximityDirectoryFci(applications), {}));
     return mf;
@@ -101,8 +100,8 @@ std::vector<BankProfile> longPdolApplications()
     BankProfile debit = profile(aid({0x01, 0x01, 0x01}), "DEBIT", "6999002000666606", 1);
     // 9F66 04, 9F02 06, 9F37 04, 9F1A 02 and 114 bytes of the issuer's own
     // tag DF60: 130 bytes, a GPO template with BER's long length form.
-    debit.pdol = {0x9F, 0x66, 0x04, 0x9F, 0x02, 0x06, 0x9F, 0x37, 0x04,
-                  0x9F, 0x1A, 0x02, 0xDF, 0x60, 0x72};
+    debit.pdol = {0x9F, 0x66, 0x04, 0x9F, 0x02, 0x06, 0x9F, 0x37,
+                  0x04, 0x9F, 0x1A, 0x02, 0xDF, 0x60, 0x72};
     return {debit};
 }
 

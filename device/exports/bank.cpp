@@ -56,8 +56,9 @@ std::vector<BankChannel> bankChannels(int kind)
     for (unsigned char slot : slotNumbers) {
         Code missing = Ok;
         Channel *channel = cpuChannel(slot, missing);
-        const bool known = std::any_of(channels.begin(), channels.end(),
-                                       [channel](const BankChannel &c) { return c.channel == channel; });
+        const bool known =
+            std::any_of(channels.begin(), channels.end(),
+                        [channel](const BankChannel &c) { return c.channel == channel; });
         if (!channel || known)
             continue;
         const CardInterface interface = slot != 0x01 ? CardInterface::Contactless
