@@ -441,8 +441,13 @@ Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t leng
     const bool wellFormed = parse(bytes, length, command);
     if (command.ins != 0xC0)
         session.heldBack.clear();
-    if (wellFormed && session.bank && session.currentDf && session.currentDf->payment) {
-        if (auto reply = session.bank->respond(command.cla, command.ins, command.p1, command.p2,
+    const CardFile *df = session.currentDf;
+    BankApplication *bank = session.banks && df && df->payment
+                                    && df->application < session.banks->size()
+                                ? &(*session.banks)[df->application]
+                                : nullptr;
+    if (wellFormed && bank) {
+        if (auto reply = bank->respond(command.cla, command.ins, command.p1, command.p2,
                                                command.data)) {
             if (reply->second != SwSuccess)
                 return status(reply->second);

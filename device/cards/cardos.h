@@ -6,7 +6,7 @@
 // part of the simulated reader that sees bytes typed by the operator, so it is
 // kept free of the reader's state and reachable by tests and fuzz targets.
 //
-// Short APDUs only (Lc and Le of one byte). While the payment application is
+// Short APDUs only (Lc and Le of one byte). While a payment application is
 // selected, its BankApplication answers GET PROCESSING OPTIONS, GENERATE AC,
 // GET DATA (class 80), EXTERNAL AUTHENTICATE, PUT DATA with secure messaging
 // (class 84) and READ RECORD of its log files. Commands of class 00:
@@ -50,9 +50,10 @@ struct CardFile
     unsigned char sfi = 0; // short EF identifier; EFs only, 0 when none
     std::vector<Bytes> records;
     std::vector<CardFile> children;
-    Bytes fci;                 // DFs: answered to SELECT instead of the built FCI
-    bool payment = false;      // the DF of the payment application (BankApplication)
-    bool byNumberOnly = false; // EFs: READ RECORD by identifier answers 6A86
+    Bytes fci;                     // DFs: answered to SELECT instead of the built FCI
+    bool payment = false;          // the DF of a payment application (BankApplication)
+    unsigned char application = 0; // payment DFs: which of the card's applications
+    bool byNumberOnly = false;     // EFs: READ RECORD by identifier answers 6A86
 };
 
 // What the card remembers between two commands while it is powered.
@@ -63,7 +64,9 @@ struct CardSession
     const CardFile *currentEf = nullptr;
     Bytes heldBack;                  // for GET RESPONSE
     uint64_t randomState = 1;        // GET CHALLENGE; never 0
-    BankApplication *bank = nullptr; // answers for the DF marked payment
+    // The card's payment applications; a DF marked payment is answered by
+    // the one its application number names.
+    std::vector<BankApplication> *banks = nullptr;
 };
 
 // A session on a freshly reset card: the MF selected, nothing held back.

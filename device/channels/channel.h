@@ -51,6 +51,13 @@ public:
 
     virtual bool isPowered() const = 0;
 
+    // The ATR of the card's present session, read without a reset.
+    virtual ChannelResult currentAtr(Bytes &atr)
+    {
+        atr.clear();
+        return ChannelResult::NotSupported;
+    }
+
     // Changes whenever the card's session ends: a power-on or reset by this
     // program, a power-off, or a reset by another program sharing the card.
     // Card logic keeps it to tell whether a card is still where it left it.

@@ -76,6 +76,10 @@ public:
     std::uint64_t session() const override;
     ChannelResult beginTransaction() override;
     void endTransaction() override;
+    ChannelResult currentAtr(Bytes &atr) override
+    {
+        return m_connected ? readAtr(atr) : ChannelResult::NotPowered;
+    }
 
     const std::string &readerName() const { return m_reader; }
 

@@ -1,6 +1,7 @@
 // Result codes of the device library, with what each means, in one table.
 // Every refusal is negative; 0 is success; OpenDevice alone returns a positive
-// device handle.
+// device handle. The table sits below every layer (exports, card logic, the
+// simulated functions), so that each reports its own codes from one place.
 #pragma once
 
 #include <cstdint>
@@ -62,7 +63,9 @@
     X(NoReader, -91, "未找到PC/SC读卡器")                                                          \
     X(NoMatchingReader, -92, "没有名称含端口参数的读卡器")                                         \
     X(UnacceptableStatusWord, -93, "卡片返回的状态字不能接受")                                     \
-    X(NotSupportedByReader, -94, "该读卡器不支持此功能")
+    X(NotSupportedByReader, -94, "该读卡器不支持此功能")                                           \
+    X(IssuerDeclined, -96, "发卡行拒绝交易")                                                       \
+    X(BankCardBlocked, -97, "卡片或应用已锁定")
 
 namespace device {
 
