@@ -183,6 +183,8 @@ private slots:
         m_log = m_dir.filePath(QStringLiteral("fake.trace"));
         qputenv("READER_SPY_LIBRARY", fakePath.toUtf8());
         qputenv("READER_SPY_LOG", m_log.toUtf8());
+        // The whole record, to compare it byte for byte.
+        qputenv("READER_SPY_REDACT", "0");
     }
     void init() { fakedevice::reset(); }
     void cleanup() { QCOMPARE(takeWarnings(), QStringList()); }
@@ -239,17 +241,17 @@ private slots:
         QTest::newRow("numbers in, GB18030 record out")
             << QByteArray("pushButton") << QByteArray("IdReadCard") << qint64(0)
             << B{QByteArray("\xD5\xC5\xC8\xFD:\"A\\\n")} << C{}
-            << "IdReadCard(port=0, mode=1, flags=0) -> "
+            << "IdReadCard(port=0, mode=1, record[10240], flags=0) -> "
                "record=\"\\xD5\\xC5\\xC8\\xFD:\\x22A\\x5C\\x0A\"; result 0";
         QTest::newRow("text full, no zero byte")
             << QByteArray("pushButton_21") << QByteArray("QrRead") << qint64(0)
             << B{QByteArray(600, 'Q')} << C{}
-            << "QrRead(timeout=10) -> content=\"" + QString(512, 'Q')
+            << "QrRead(content[512], timeout=10) -> content=\"" + QString(512, 'Q')
                    + "\" (no zero byte in 512); result 0";
         QTest::newRow("two UTF-8 outputs")
             << QByteArray("pushButton_24") << QByteArray("TerminalGetFirmVersion") << qint64(0)
             << B{"固件 1.0", "HW-2"} << C{}
-            << "TerminalGetFirmVersion() -> firmware=\"固件 1.0\", hardware=\"HW-2\"; result 0";
+            << "TerminalGetFirmVersion(firmware[256], hardware[256]) -> firmware=\"固件 1.0\", hardware=\"HW-2\"; result 0";
         QTest::newRow("bytes in by contract")
             << QByteArray("pushButton_13") << QByteArray("M1Authentication") << qint64(-54) << B{}
             << C{}
@@ -258,12 +260,12 @@ private slots:
         QTest::newRow("count beyond the buffer")
             << QByteArray("pushButton_3") << QByteArray("IdReadSn") << qint64(0)
             << B{QByteArray(16, '\xab')} << C{100000}
-            << "IdReadSn() -> serial[16 of 100000]=" + QString("AB").repeated(16)
+            << "IdReadSn(serial[16]) -> serial[16 of 100000]=" + QString("AB").repeated(16)
                    + ", length=100000; result 0";
         QTest::newRow("negative count")
             << QByteArray("pushButton_14") << QByteArray("M1ReadBlock") << qint64(0)
             << B{QByteArray(32, '\x01')} << C{-1}
-            << "M1ReadBlock(block=2) -> data[0 of -1]=, dataLength=-1; result 0";
+            << "M1ReadBlock(block=2, data[32]) -> data[0 of -1]=, dataLength=-1; result 0";
     }
 
     void traceHoldsTheCallAndChangesNothing()
