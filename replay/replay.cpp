@@ -135,7 +135,7 @@ bool answer(State &s, std::size_t index, EntryPoint entry,
 
 std::string usedUp(const State &s)
 {
-    return "the trace used up after " + std::to_string(s.answered) + " calls";
+    return " (the trace is used up, " + std::to_string(s.answered) + " answered)";
 }
 
 } // namespace
@@ -153,7 +153,7 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
     if (s.mode == Mode::Strict) {
         if (s.pending.empty() && !readAhead(s))
             return s.unusable ? false
-                              : mismatch(usedUp(s), written(entry, inputs(false)), code);
+                              : mismatch("no further call" + usedUp(s), written(entry, inputs(false)), code);
         return answer(s, 0, entry, inputs, call, code);
     }
 
@@ -174,7 +174,7 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
             if (!readAhead(s))
                 return s.unusable ? false
                                   : mismatch("no further call of "
-                                                 + std::string(trace::shape(entry).name) + ", "
+                                                 + std::string(trace::shape(entry).name)
                                                  + usedUp(s),
                                              written(entry, inputs(false)), code);
         }
