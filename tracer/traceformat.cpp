@@ -447,10 +447,14 @@ bool byteArgument(Cursor &c, std::string &bytes, int64_t &count, int64_t limit)
            && c.hex(bytes, shown);
 }
 
+std::string describe(std::size_t at, std::string_view what)
+{
+    return std::string(what) + " at column " + std::to_string(at + 1);
+}
+
 std::string describe(const Cursor &c, std::string_view what)
 {
-    std::string text = std::string(what) + " at column " + std::to_string(c.at() + 1);
-    return text;
+    return describe(c.at(), what);
 }
 
 Line parseCall(std::string_view text)
@@ -480,6 +484,7 @@ Line parseCall(std::string_view text)
             line.error = describe(c, "expected the argument " + s.names[i]);
             return line;
         }
+        const std::size_t start = c.at() - s.names[i].size();
         first = false;
         bool valid = false;
         int64_t number = 0;
@@ -508,7 +513,7 @@ Line parseCall(std::string_view text)
             break;
         }
         if (!valid) {
-            line.error = describe(c, "malformed argument " + s.names[i]);
+            line.error = describe(start, "malformed argument " + s.names[i]);
             return line;
         }
     }
@@ -538,6 +543,7 @@ Line parseCall(std::string_view text)
                 line.error = describe(c, "expected the output " + s.names[i]);
                 return line;
             }
+            const std::size_t start = c.at() - s.names[i].size();
             first = false;
             Output out;
             out.kind = p;
@@ -569,7 +575,7 @@ Line parseCall(std::string_view text)
                 valid = byteArgument(c, out.bytes, out.count, static_cast<int64_t>(out.size));
             }
             if (!valid) {
-                line.error = describe(c, "malformed output " + s.names[i]);
+                line.error = describe(start, "malformed output " + s.names[i]);
                 return line;
             }
             call.outputs.push_back(std::move(out));
@@ -714,8 +720,11 @@ Reader::Next Reader::next(Call &call)
         }
         m_previous = line.kind;
     }
-    if (m_lineNumber == 0)
-        return fail("the trace is empty");
+    if (m_lineNumber == 0) {
+        m_state = Next::Error;
+        m_error = "the trace is empty";
+        return m_state;
+    }
     m_state = Next::End;
     return m_state;
 }
