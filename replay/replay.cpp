@@ -175,7 +175,10 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
                 return s.unusable ? false
                                   : mismatch("no further call of "
                                                  + std::string(trace::shape(entry).name)
-                                                 + usedUp(s),
+                                                 + " (none left in the trace; "
+                                                 + std::to_string(s.answered) + " answered, "
+                                                 + std::to_string(s.pending.size())
+                                                 + " waiting for other entry points)",
                                              written(entry, inputs(false)), code);
         }
         if (s.pending[i].entry == entry)

@@ -165,8 +165,8 @@ private slots:
                "TerminalHeartBeat()";
         QTest::newRow("lenient, used up")
             << "lenient" << header + open + autoPara << "1 -9911 -1"
-            << "expected no further call of TerminalHeartBeat (the trace is used up, 1 "
-               "answered), got TerminalHeartBeat()";
+            << "expected no further call of TerminalHeartBeat (none left in the trace; 1 "
+               "answered, 1 waiting for other entry points), got TerminalHeartBeat()";
         QTest::newRow("another version")
             << "" << "reader-trace 2\n" + open << "-9910 -9910 -9910"
             << "line 1: a trace of reader-trace version 2; only version 1 can be replayed";
