@@ -29,6 +29,9 @@ struct State
     std::size_t pendingPerEntry[entryPointCount] = {};
     std::size_t pendingBytes = 0;
     int64_t answered = 0;
+    // Whether the calls read last were redacted: a call with nothing to be
+    // compared with is written the same way in a message.
+    bool redacted = false;
 };
 
 State &state()
@@ -86,6 +89,7 @@ bool readAhead(State &s)
     trace::Call call;
     switch (s.reader->next(call)) {
     case trace::Reader::Next::Call:
+        s.redacted = call.redacted;
         ++s.pendingPerEntry[static_cast<int>(call.entry)];
         s.pendingBytes += weight(call);
         s.pending.push_back(std::move(call));
@@ -153,7 +157,7 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
     if (s.mode == Mode::Strict) {
         if (s.pending.empty() && !readAhead(s))
             return s.unusable ? false
-                              : mismatch("no further call" + usedUp(s), written(entry, inputs(false)), code);
+                              : mismatch("no further call" + usedUp(s), written(entry, inputs(s.redacted)), code);
         return answer(s, 0, entry, inputs, call, code);
     }
 
@@ -170,7 +174,7 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
                                     + " within the look-ahead of "
                                     + std::to_string(lookAheadCalls)
                                     + " calls per entry point, which is full",
-                                written(entry, inputs(false)), code);
+                                written(entry, inputs(s.redacted)), code);
             if (!readAhead(s))
                 return s.unusable ? false
                                   : mismatch("no further call of "
@@ -179,7 +183,7 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
                                                  + std::to_string(s.answered) + " answered, "
                                                  + std::to_string(s.pending.size())
                                                  + " waiting for other entry points)",
-                                             written(entry, inputs(false)), code);
+                                             written(entry, inputs(s.redacted)), code);
         }
         if (s.pending[i].entry == entry)
             return answer(s, i, entry, inputs, call, code);

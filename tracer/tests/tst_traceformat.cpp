@@ -168,10 +168,10 @@ private slots:
         QFETCH(QString, end);
         int at = 0;
         trace::Reader reader([&trace, &at](char *buffer, std::size_t size) {
-            const int n = std::min<int>(static_cast<int>(size), std::min(7, trace.size() - at));
-            std::memcpy(buffer, trace.constData() + at, static_cast<std::size_t>(n));
-            at += n;
-            return static_cast<std::size_t>(n);
+            const auto n = std::min<std::size_t>({size, 7, static_cast<std::size_t>(trace.size() - at)});
+            std::memcpy(buffer, trace.constData() + at, n);
+            at += static_cast<int>(n);
+            return n;
         });
         QStringList read;
         trace::Call call;
