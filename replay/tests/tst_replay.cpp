@@ -83,9 +83,6 @@ private slots:
         QTest::newRow("count -1") << QStringList{"--click", "pushButton_14", "M1ReadBlock", "0",
                                                  QByteArray(32, 1).toHex(), "-1"}
                                   << fakePath;
-        QTest::newRow("response count beyond the buffer")
-            << QStringList{"--click", "pushButton_19", "CpuApdu", "0", "9000", "100000"}
-            << fakePath;
         QTest::newRow("text without a zero byte")
             << QStringList{"--click", "pushButton_21", "QrRead", "0", QByteArray(600, 'Q').toHex(),
                            ""}
