@@ -99,7 +99,8 @@ QString placeholderFor(uint character)
         return asciiPlaceholder(QChar(static_cast<ushort>(character)));
     if (character > 0xFFFF)
         return QString::fromUtf8("\xF0\xA0\x80\x80");
-    const bool twoInGb18030 = toGb18030(QString::fromUcs4(&character, 1)).size() == 2;
+    const QChar c(static_cast<ushort>(character));
+    const bool twoInGb18030 = toGb18030(QString(c)).size() == 2;
     if (utf8Length(character) == 2)
         return twoInGb18030 ? QString::fromUtf8("\xC3\x97") : QString::fromUtf8("\xC3\x80");
     return twoInGb18030 ? QString::fromUtf8("\xE6\x9F\x90") : QString::fromUtf8("\xE3\x90\x80");
@@ -143,7 +144,8 @@ int sequenceLength(const QByteArray &bytes, int at, TextEncoding encoding)
             return 0;
         codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
     }
-    const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
+    const bool overlong =
+        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
     const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
     return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
 }

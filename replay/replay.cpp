@@ -67,8 +67,8 @@ void open(State &s)
     s.path = path;
     s.file = std::fopen(path, "rbe");
     if (!s.file)
-        return unusable(s, "cannot read READER_REPLAY_TRACE " + s.path + ": "
-                               + std::strerror(errno));
+        return unusable(s,
+                        "cannot read READER_REPLAY_TRACE " + s.path + ": " + std::strerror(errno));
     std::FILE *file = s.file;
     s.reader = new trace::Reader(
         [file](char *buffer, std::size_t size) { return std::fread(buffer, 1, size, file); });
@@ -157,7 +157,8 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
     if (s.mode == Mode::Strict) {
         if (s.pending.empty() && !readAhead(s))
             return s.unusable ? false
-                              : mismatch("no further call" + usedUp(s), written(entry, inputs(s.redacted)), code);
+                              : mismatch("no further call" + usedUp(s),
+                                         written(entry, inputs(s.redacted)), code);
         return answer(s, 0, entry, inputs, call, code);
     }
 
@@ -165,25 +166,24 @@ bool take(EntryPoint entry, const std::function<std::string(bool)> &inputs, trac
     // on while the look-ahead allows.
     for (std::size_t i = 0;; ++i) {
         if (i == s.pending.size()) {
-            const bool full = s.pendingBytes >= lookAheadBytes
-                              || std::any_of(std::begin(s.pendingPerEntry),
-                                             std::end(s.pendingPerEntry),
-                                             [](std::size_t n) { return n >= lookAheadCalls; });
+            const bool full =
+                s.pendingBytes >= lookAheadBytes
+                || std::any_of(std::begin(s.pendingPerEntry), std::end(s.pendingPerEntry),
+                               [](std::size_t n) { return n >= lookAheadCalls; });
             if (full)
                 return mismatch("a call of " + std::string(trace::shape(entry).name)
-                                    + " within the look-ahead of "
-                                    + std::to_string(lookAheadCalls)
+                                    + " within the look-ahead of " + std::to_string(lookAheadCalls)
                                     + " calls per entry point, which is full",
                                 written(entry, inputs(s.redacted)), code);
             if (!readAhead(s))
-                return s.unusable ? false
-                                  : mismatch("no further call of "
-                                                 + std::string(trace::shape(entry).name)
-                                                 + " (none left in the trace; "
-                                                 + std::to_string(s.answered) + " answered, "
-                                                 + std::to_string(s.pending.size())
-                                                 + " waiting for other entry points)",
-                                             written(entry, inputs(s.redacted)), code);
+                return s.unusable
+                           ? false
+                           : mismatch("no further call of " + std::string(trace::shape(entry).name)
+                                          + " (none left in the trace; "
+                                          + std::to_string(s.answered) + " answered, "
+                                          + std::to_string(s.pending.size())
+                                          + " waiting for other entry points)",
+                                      written(entry, inputs(s.redacted)), code);
         }
         if (s.pending[i].entry == entry)
             return answer(s, i, entry, inputs, call, code);

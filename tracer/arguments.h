@@ -220,8 +220,9 @@ private:
     template <std::size_t I> void fillOne(const std::vector<Output> &traced, std::size_t &next)
     {
         using T = At<I>;
-        if constexpr (std::is_same_v<T, char *> || std::is_same_v<T, unsigned char *>
-                      || std::is_same_v<T, int64_t *>) {
+        if constexpr (
+            std::is_same_v<
+                T, char *> || std::is_same_v<T, unsigned char *> || std::is_same_v<T, int64_t *>) {
             if (next >= traced.size())
                 return;
             const Output &out = traced[next++];

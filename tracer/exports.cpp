@@ -21,8 +21,8 @@ struct Traced
     {
         trace::CallArguments<Args...> arguments(entry, args...);
         const bool redact = redacting();
-        std::string line = timestamp() + ' ' + entryName(entry) + '(' + arguments.inputs(redact)
-                           + ')';
+        std::string line =
+            timestamp() + ' ' + entryName(entry) + '(' + arguments.inputs(redact) + ')';
 
         Outcome outcome = Outcome::Called;
         void *function = realEntry(entry, outcome);
@@ -30,8 +30,8 @@ struct Traced
         int64_t microseconds = 0;
         if (function) {
             const auto start = std::chrono::steady_clock::now();
-            result = std::apply(reinterpret_cast<int64_t (*)(Args...)>(function),
-                                arguments.values());
+            result =
+                std::apply(reinterpret_cast<int64_t (*)(Args...)>(function), arguments.values());
             microseconds = std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)
                                .count();

@@ -5,8 +5,8 @@
 // names, forwards the call unchanged, and hands the finished trace line to
 // record(). The trace goes to the file READER_SPY_LOG names, or to standard
 // error, after a first line naming the trace format (traceformat.h) and
-// whether personal data was replaced; a summary per entry point is written when the library is unloaded
-// (at process exit for the program, which never unloads it).
+// whether personal data was replaced; a summary per entry point is written when the library is
+// unloaded (at process exit for the program, which never unloads it).
 #pragma once
 
 #include "loader.h"

@@ -206,7 +206,6 @@ void appendHex(std::string &out, const unsigned char *bytes, std::size_t length)
     }
 }
 
-
 namespace {
 
 // The ':'-separated fields of a card text record, each replaced as its kind
@@ -253,9 +252,9 @@ std::string redactedCardInfo(const std::string &text)
         if (counted < characters)
             break;
         const QByteArray value = bytes.mid(at + 4, end - at - 4);
-        out += bytes.mid(at, 4)
-               + redactedBytes(bankCardLetter(QLatin1Char(bytes[at])).kind, value,
-                               TextEncoding::Utf8);
+        out +=
+            bytes.mid(at, 4)
+            + redactedBytes(bankCardLetter(QLatin1Char(bytes[at])).kind, value, TextEncoding::Utf8);
         at = end;
     }
     if (at < bytes.size())
@@ -362,7 +361,8 @@ public:
                 int high = 0;
                 int low = 0;
                 if (at + 3 >= m_text.size() || m_text[at + 1] != 'x'
-                    || (high = hexDigit(m_text[at + 2])) < 0 || (low = hexDigit(m_text[at + 3])) < 0)
+                    || (high = hexDigit(m_text[at + 2])) < 0
+                    || (low = hexDigit(m_text[at + 3])) < 0)
                     return false;
                 out += static_cast<char>(high << 4 | low);
                 at += 4;
@@ -371,9 +371,9 @@ public:
                 ++at;
             } else {
                 const std::size_t length =
-                    c >= 0x80 ? utf8SequenceLength(reinterpret_cast<const unsigned char *>(
-                                                       m_text.data() + at),
-                                                   m_text.size() - at)
+                    c >= 0x80 ? utf8SequenceLength(
+                        reinterpret_cast<const unsigned char *>(m_text.data() + at),
+                        m_text.size() - at)
                               : 0;
                 if (length == 0)
                     return false;
@@ -567,10 +567,10 @@ Line parseCall(std::string_view text)
                     out.terminated = false;
                     valid = c.size(size) && c.eat(")") && size == out.size;
                 }
-                valid = valid
-                        && (out.terminated ? out.bytes.size() < out.size
-                                           : out.bytes.size() == out.size)
-                        && out.bytes.find('\0') == std::string::npos;
+                valid =
+                    valid
+                    && (out.terminated ? out.bytes.size() < out.size : out.bytes.size() == out.size)
+                    && out.bytes.find('\0') == std::string::npos;
             } else {
                 valid = byteArgument(c, out.bytes, out.count, static_cast<int64_t>(out.size));
             }
@@ -582,8 +582,8 @@ Line parseCall(std::string_view text)
         }
     }
     int64_t microseconds = -1;
-    if (!c.eat("; result ") || !c.integer(call.result) || !c.eat("; ")
-        || !c.integer(microseconds) || microseconds < 0 || !c.eat(" us") || !c.atEnd()) {
+    if (!c.eat("; result ") || !c.integer(call.result) || !c.eat("; ") || !c.integer(microseconds)
+        || microseconds < 0 || !c.eat(" us") || !c.atEnd()) {
         line.error = describe(c, "expected '; result R; D us' to end the line");
         return line;
     }
@@ -664,7 +664,8 @@ bool Reader::readLine(std::string &line)
     for (;;) {
         const char *begin = m_buffer.data() + m_start;
         const auto *newline = static_cast<const char *>(std::memchr(begin, '\n', m_end - m_start));
-        const std::size_t take = newline ? static_cast<std::size_t>(newline - begin) : m_end - m_start;
+        const std::size_t take =
+            newline ? static_cast<std::size_t>(newline - begin) : m_end - m_start;
         if (line.size() + take > maxLineLength) {
             m_start = m_end = 0;
             line.assign(maxLineLength + 1, ' ');

@@ -68,7 +68,11 @@ bool entryByName(std::string_view name, EntryPoint &entry);
 std::size_t outputSize(EntryPoint entry);
 inline std::size_t textSizeForCount(int64_t count)
 {
-    return static_cast<std::size_t>(2 * (count < 0 ? 0 : count > mostBytes ? mostBytes : count) + 1);
+    return static_cast<std::size_t>(2
+                                        * (count < 0           ? 0
+                                           : count > mostBytes ? mostBytes
+                                                               : count)
+                                    + 1);
 }
 
 // Texts in double quotes: printable ASCII and valid UTF-8 as they are,
@@ -88,10 +92,10 @@ struct Output
 {
     Param kind = Param::OutText;
     bool null = false;
-    std::string bytes;       // the text or the bytes within the buffer
-    bool terminated = true;  // a text followed by a zero byte within the buffer
-    int64_t count = 0;       // an OutCount's value, or an OutBytes' count as returned
-    std::size_t size = 0;    // the buffer's size (OutText, OutBytes)
+    std::string bytes;      // the text or the bytes within the buffer
+    bool terminated = true; // a text followed by a zero byte within the buffer
+    int64_t count = 0;      // an OutCount's value, or an OutBytes' count as returned
+    std::size_t size = 0;   // the buffer's size (OutText, OutBytes)
 };
 
 enum class Forwarded { Yes, NotExported, NoLibrary };
@@ -99,7 +103,7 @@ enum class Forwarded { Yes, NotExported, NoLibrary };
 struct Call
 {
     EntryPoint entry = EntryPoint::OpenDevice;
-    std::string inputs; // between the parentheses, exactly as written
+    std::string inputs;          // between the parentheses, exactly as written
     std::vector<Output> outputs; // every output parameter in order, or none when not forwarded
     Forwarded forwarded = Forwarded::Yes;
     int64_t result = 0;
@@ -113,10 +117,10 @@ enum class LineKind { Header, Call, Note, Summary, SummaryItem, Malformed };
 struct Line
 {
     LineKind kind = LineKind::Malformed;
-    Call call;              // Call
-    int version = 0;        // Header
-    bool redacted = false;  // Header
-    std::string error;      // Malformed: what is wrong
+    Call call;             // Call
+    int version = 0;       // Header
+    bool redacted = false; // Header
+    std::string error;     // Malformed: what is wrong
 };
 
 // One line without its line feed. previous is the kind of the line before

@@ -2,8 +2,8 @@
 // same window, call for call; a call the trace cannot answer gets its own code
 // and one line naming both calls; a redacted trace keeps only the shape of the
 // personal data; timing brings back a slow reader's slowness.
-#include "traceformat.h"
 #include "tracedwindow.h"
+#include "traceformat.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -33,9 +33,9 @@ RoundTrip roundTrip(const QString &tracePath, QStringList arguments, const QStri
 {
     RoundTrip run;
     arguments.insert(1, tracerPath);
-    run.live = runChild(arguments, QStringList{"READER_SPY_LIBRARY=" + real,
-                                               "READER_SPY_LOG=" + tracePath}
-                                       + tracing);
+    run.live =
+        runChild(arguments, QStringList{"READER_SPY_LIBRARY=" + real, "READER_SPY_LOG=" + tracePath}
+                                + tracing);
     arguments[1] = replayPath;
     if (replayedArguments >= 0)
         arguments = arguments.mid(0, replayedArguments);
@@ -80,28 +80,34 @@ private slots:
             << QStringList{"--every-tab"} << simulatorPath;
         QTest::newRow("count 100000")
             << QStringList{"--click", "pushButton_3", "IdReadSn", "0", ab16, "100000"} << fakePath;
-        QTest::newRow("count -1") << QStringList{"--click", "pushButton_14", "M1ReadBlock", "0",
-                                                 QByteArray(32, 1).toHex(), "-1"}
-                                  << fakePath;
+        QTest::newRow("count -1")
+            << QStringList{"--click", "pushButton_14",           "M1ReadBlock",
+                           "0",       QByteArray(32, 1).toHex(), "-1"}
+            << fakePath;
         QTest::newRow("text without a zero byte")
             << QStringList{"--click", "pushButton_21", "QrRead", "0", QByteArray(600, 'Q').toHex(),
                            ""}
             << fakePath;
-        QTest::newRow("tracks without a zero byte")
+        QTest::newRow("tracks without a zero byte") << QStringList{
+            "--click",
+            "pushButton_16",
+            "MagRead",
+            "0",
+            QByteArray(512, '7').toHex() + ",3B36393939" + "," + QByteArray("\xC3\x28\xFF").toHex(),
+            ""} << fakePath;
+        QTest::newRow("record not GB18030")
             << QStringList{"--click",
-                           "pushButton_16",
-                           "MagRead",
+                           "pushButton",
+                           "IdReadCard",
                            "0",
-                           QByteArray(512, '7').toHex() + ",3B36393939" + ","
-                               + QByteArray("\xC3\x28\xFF").toHex(),
+                           QByteArray("I\xFF:\x81\x30:\xD5\xC5\x80:\xFE").toHex(),
                            ""}
             << fakePath;
-        QTest::newRow("record not GB18030")
-            << QStringList{"--click", "pushButton", "IdReadCard", "0",
-                           QByteArray("I\xFF:\x81\x30:\xD5\xC5\x80:\xFE").toHex(), ""}
-            << fakePath;
         QTest::newRow("error with outputs")
-            << QStringList{"--click", "pushButton_11", "SsseReadCard", "-7",
+            << QStringList{"--click",
+                           "pushButton_11",
+                           "SsseReadCard",
+                           "-7",
                            QByteArray("A:B").toHex() + "," + QString("卡片已移走").toUtf8().toHex(),
                            ""}
             << fakePath;
@@ -111,8 +117,8 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, real);
-        const RoundTrip run = roundTrip(newTracePath(), arguments, real,
-                                        {"READER_SPY_REDACT=0"}, {}, arguments.size() > 3 ? 3 : -1);
+        const RoundTrip run = roundTrip(newTracePath(), arguments, real, {"READER_SPY_REDACT=0"},
+                                        {}, arguments.size() > 3 ? 3 : -1);
         QCOMPARE(run.live.status, 0);
         QCOMPARE(run.replayed.status, 0);
         QVERIFY(run.live.out.count('\n') > 10);
@@ -132,22 +138,25 @@ private slots:
         QTest::addColumn<QString>("message");
         const QByteArray header = "reader-trace 1\n";
         const QByteArray time = "2026-12-08T14:05:07.384753Z ";
-        const QByteArray open =
-            time + "OpenDevice(portType=\"USB\", portPara=\"E4A50701\", extendPara=\"\"); result 1; 24 us\n";
-        const QByteArray otherOpen =
-            time + "OpenDevice(portType=\"USB\", portPara=\"E4A50702\", extendPara=\"\"); result 1; 24 us\n";
+        const QByteArray open = time
+                                + "OpenDevice(portType=\"USB\", portPara=\"E4A50701\", "
+                                  "extendPara=\"\"); result 1; 24 us\n";
+        const QByteArray otherOpen = time
+                                     + "OpenDevice(portType=\"USB\", portPara=\"E4A50702\", "
+                                       "extendPara=\"\"); result 1; 24 us\n";
         const QByteArray beat = time + "TerminalHeartBeat(); result 0; 3 us\n";
         const QByteArray autoPara = time + "SetAutoPara(); result -1; 2 us\n";
         const QString actualOpen =
             "OpenDevice(portType=\"USB\", portPara=\"E4A50701\", extendPara=\"\")";
 
-        QTest::newRow("strict, in order") << "strict" << header + open + beat + autoPara
-                                          << "1 0 -1" << "";
+        QTest::newRow("strict, in order") << "strict" << header + open + beat + autoPara << "1 0 -1"
+                                          << "";
         QTest::newRow("strict, reordered")
             << "" << header + beat + open + autoPara << "-9911 0 -9911"
             << "expected TerminalHeartBeat() (line 2), got " + actualOpen + "; answered -9911";
         QTest::newRow("lenient, reordered")
-            << "lenient" << header + beat + open + autoPara << "1 0 -1" << "";
+            << "lenient" << header + beat + open + autoPara << "1 0 -1"
+            << "";
         QTest::newRow("strict, other inputs")
             << "strict" << header + otherOpen + beat + autoPara << "-9911 -9911 -9911"
             << "expected OpenDevice(portType=\"USB\", portPara=\"E4A50702\", extendPara=\"\") "
@@ -165,13 +174,15 @@ private slots:
             << "expected no further call of TerminalHeartBeat (none left in the trace; 1 "
                "answered, 1 waiting for other entry points), got TerminalHeartBeat()";
         QTest::newRow("another version")
-            << "" << "reader-trace 2\n" + open << "-9910 -9910 -9910"
+            << ""
+            << "reader-trace 2\n" + open << "-9910 -9910 -9910"
             << "line 1: a trace of reader-trace version 2; only version 1 can be replayed";
         QTest::newRow("no header") << "" << open << "-9910 -9910 -9910"
                                    << "line 1: not a trace: the first line must name the format";
         QTest::newRow("malformed line")
             << "" << header + open + time + "TerminalHeartBeat(; result 0; 3 us\n" + autoPara
-            << "1 -9910 -9910" << "line 3: expected ')' at column 47";
+            << "1 -9910 -9910"
+            << "line 3: expected ')' at column 47";
         QTest::newRow("unknown mode") << "fast" << header + open << "-9910 -9910 -9910"
                                       << "READER_REPLAY_MODE is fast, not strict or lenient";
     }
@@ -193,9 +204,8 @@ private slots:
         QCOMPARE(QString::fromLatin1(child.out), codes);
         // One line per call not in the trace, one in all for a trace that
         // cannot be used.
-        const QStringList lines = QString::fromUtf8(child.err)
-                                      .split('\n')
-                                      .filter(QStringLiteral("reader-replay: "));
+        const QStringList lines =
+            QString::fromUtf8(child.err).split('\n').filter(QStringLiteral("reader-replay: "));
         const int expected = codes.count("-9911") + (codes.contains("-9910") ? 1 : 0);
         QCOMPARE(lines.size(), expected);
         if (expected > 0)
@@ -204,8 +214,8 @@ private slots:
 
     void redactedIdentityReadKeepsOnlyTheShape()
     {
-        const RoundTrip full =
-            roundTrip(newTracePath(), {"--identity-read"}, simulatorPath, {"READER_SPY_REDACT=0"}, {});
+        const RoundTrip full = roundTrip(newTracePath(), {"--identity-read"}, simulatorPath,
+                                         {"READER_SPY_REDACT=0"}, {});
         const RoundTrip redacted =
             roundTrip(newTracePath(), {"--identity-read"}, simulatorPath, {}, {});
         QVERIFY(full.trace.startsWith("reader-trace 1\n"));

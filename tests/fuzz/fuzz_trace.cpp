@@ -37,13 +37,12 @@ void checkOutputs(const trace::Call &call)
             // Written again as the tracer writes it, it reads back the same.
             std::string written;
             trace::appendText(written, out.bytes.data(), out.bytes.size());
-            const std::string line = "2026-01-01T00:00:00.000000Z QrRead(content["
-                                     + std::to_string(out.size) + "], timeout=1) -> content="
-                                     + written
-                                     + (out.terminated ? std::string()
-                                                       : " (no zero byte in "
-                                                             + std::to_string(out.size) + ")")
-                                     + "; result 0; 0 us";
+            const std::string line =
+                "2026-01-01T00:00:00.000000Z QrRead(content[" + std::to_string(out.size)
+                + "], timeout=1) -> content=" + written
+                + (out.terminated ? std::string()
+                                  : " (no zero byte in " + std::to_string(out.size) + ")")
+                + "; result 0; 0 us";
             const trace::Line again = trace::parseLine(line, trace::LineKind::Call);
             check(again.kind == trace::LineKind::Call && again.call.outputs.size() == 1
                   && again.call.outputs[0].bytes == out.bytes);
@@ -66,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     for (std::size_t start = 0; start <= size;) {
         const void *newline = std::memchr(bytes + start, '\n', size - start);
         const std::size_t end = newline ? static_cast<const char *>(newline) - bytes : size;
-        const trace::Line line = trace::parseLine(std::string_view(bytes + start, end - start),
-                                                  previous);
+        const trace::Line line =
+            trace::parseLine(std::string_view(bytes + start, end - start), previous);
         check(line.kind != trace::LineKind::Malformed || !line.error.empty());
         if (line.kind == trace::LineKind::Call)
             checkOutputs(line.call);

@@ -152,7 +152,8 @@ int runChildMode(const QStringList &arguments)
     if (!LoadCommonInterface(library.data()))
         return 2;
     if (mode == QLatin1String("--every-tab") || mode == QLatin1String("--identity-read")) {
-        printf("%s", runSteps(mode == QLatin1String("--every-tab")).join('\n').toUtf8().constData());
+        printf("%s",
+               runSteps(mode == QLatin1String("--every-tab")).join('\n').toUtf8().constData());
     } else if (mode == QLatin1String("--three-calls")) {
         // In this order: the arguments of one call are evaluated in any order.
         const long long open = pOpenDevice("USB", "E4A50701", "");
@@ -169,10 +170,9 @@ int runChildMode(const QStringList &arguments)
                 reply.counts << count.toLongLong();
             fakedevice::script(arguments[4].toLatin1().constData(), reply);
         }
-        printf("%s", clickInNewWindow(arguments[3].toLatin1().constData())
-                         .join('\n')
-                         .toUtf8()
-                         .constData());
+        printf(
+            "%s",
+            clickInNewWindow(arguments[3].toLatin1().constData()).join('\n').toUtf8().constData());
     } else if (mode == QLatin1String("--slow-read")) {
         pOpenDevice("COM/dev/ttyS3", "115200", "slow");
         static char record[10240];

@@ -26,17 +26,20 @@ private slots:
         const auto utf8 = TextEncoding::Utf8;
         QTest::newRow("GB18030 name") << Personal::Name << gb << QByteArray("\xCB\xD5\xCF\xFE")
                                       << QByteArray("\xC4\xB3\xC4\xB3");
-        QTest::newRow("GB18030 four bytes, invalid bytes")
-            << Personal::Name << gb << QByteArray("\x81\x30\x8B\x38" "a\xFF\x81")
-            << QByteArray("\x81\x39\xEE\x39" "x\x80\x80");
+        QTest::newRow("GB18030 four bytes, invalid bytes") << Personal::Name << gb
+                                                           << QByteArray("\x81\x30\x8B\x38"
+                                                                         "a\xFF\x81")
+                                                           << QByteArray("\x81\x39\xEE\x39"
+                                                                         "x\x80\x80");
         QTest::newRow("UTF-8 of every length")
-            << Personal::Name << utf8 << QString("é张𠀀a1-").toUtf8() << QString("×某𠀀x0-").toUtf8();
-        QTest::newRow("UTF-8 invalid") << Personal::CardNumber << utf8 << QByteArray("\xC3(9\xFF")
-                                       << QByteArray("\x80(0\x80");
+            << Personal::Name << utf8 << QString("é张𠀀a1-").toUtf8()
+            << QString("×某𠀀x0-").toUtf8();
+        QTest::newRow("UTF-8 invalid")
+            << Personal::CardNumber << utf8 << QByteArray("\xC3(9\xFF") << QByteArray("\x80(0\x80");
         QTest::newRow("photo") << Personal::Photo << utf8 << QByteArray("iVB+/w==")
                                << QByteArray("AAAAAA==");
-        QTest::newRow("not personal") << Personal::No << gb << QByteArray("\xFF\xCB\xD5")
-                                      << QByteArray("\xFF\xCB\xD5");
+        QTest::newRow("not personal")
+            << Personal::No << gb << QByteArray("\xFF\xCB\xD5") << QByteArray("\xFF\xCB\xD5");
     }
 
     void bytesKeepTheirLengthAndClass()
@@ -88,12 +91,12 @@ private slots:
             << QString("A0160000000000000000B002某某E0041.00K006000=00").toUtf8();
         QTest::newRow("bank card text that is not elements")
             << EntryPoint::IccGetCardInfo << 3 << QByteArray("A0166999") << QByteArray("X0000000");
-        QTest::newRow("track read") << EntryPoint::MagRead << 1
-                                    << QByteArray("%B6999^ZHANG/S^28") << QByteArray("%X0000^XXXXX/X^00");
-        QTest::newRow("track written") << EntryPoint::MagWrite << 3 << QByteArray(";6999=28?")
-                                       << QByteArray(";0000=00?");
-        QTest::newRow("the bank's tags asked") << EntryPoint::IccGetCardInfo << 2
-                                               << QByteArray("ABC") << QByteArray("ABC");
+        QTest::newRow("track read") << EntryPoint::MagRead << 1 << QByteArray("%B6999^ZHANG/S^28")
+                                    << QByteArray("%X0000^XXXXX/X^00");
+        QTest::newRow("track written")
+            << EntryPoint::MagWrite << 3 << QByteArray(";6999=28?") << QByteArray(";0000=00?");
+        QTest::newRow("the bank's tags asked")
+            << EntryPoint::IccGetCardInfo << 2 << QByteArray("ABC") << QByteArray("ABC");
         QTest::newRow("QR code") << EntryPoint::QrRead << 0 << QByteArray("6999")
                                  << QByteArray("6999");
     }
@@ -104,8 +107,8 @@ private slots:
         QFETCH(int, index);
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, expected);
-        QCOMPARE(QByteArray::fromStdString(
-                     trace::redactedText(entry, static_cast<std::size_t>(index), text.toStdString())),
+        QCOMPARE(QByteArray::fromStdString(trace::redactedText(
+                     entry, static_cast<std::size_t>(index), text.toStdString())),
                  expected);
     }
 };

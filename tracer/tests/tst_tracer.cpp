@@ -126,7 +126,8 @@ private slots:
         QTest::newRow("two UTF-8 outputs")
             << QByteArray("pushButton_24") << QByteArray("TerminalGetFirmVersion") << qint64(0)
             << B{"固件 1.0", "HW-2"} << C{}
-            << "TerminalGetFirmVersion(firmware[256], hardware[256]) -> firmware=\"固件 1.0\", hardware=\"HW-2\"; result 0";
+            << "TerminalGetFirmVersion(firmware[256], hardware[256]) -> firmware=\"固件 1.0\", "
+               "hardware=\"HW-2\"; result 0";
         QTest::newRow("bytes in by contract")
             << QByteArray("pushButton_13") << QByteArray("M1Authentication") << qint64(-54) << B{}
             << C{}
