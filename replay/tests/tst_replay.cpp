@@ -173,6 +173,11 @@ private slots:
             << "lenient" << header + open + autoPara << "1 -9911 -1"
             << "expected no further call of TerminalHeartBeat (none left in the trace; 1 "
                "answered, 1 waiting for other entry points), got TerminalHeartBeat()";
+        QTest::newRow("lenient, look-ahead full")
+            << "lenient" << header + beat.repeated(1025) + open + autoPara << "-9911 0 -9911"
+            << "expected a call of OpenDevice within the look-ahead of 1024 calls per entry "
+               "point, which is full, got "
+                   + actualOpen;
         QTest::newRow("another version")
             << ""
             << "reader-trace 2\n" + open << "-9910 -9910 -9910"
