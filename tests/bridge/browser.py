@@ -199,6 +199,7 @@ allow_http = true
     check("*" in identity.get("id_number", "") and "*" in identity.get("name", ""),
           f"allowed origin reads the identity card masked: {identity.get('name')} {identity.get('id_number')}")
     check("photo" not in identity, "no photo leaves the bridge")
+    check(wait_for(lambda: device_calls() >= 3), "the tracer counts the device calls")
     pan = answers[2].get("result", {}).get("pan", "")
     check("*" in pan and len(pan) > 10, f"bank card data masked: {pan}")
 
