@@ -50,7 +50,7 @@ public:
     // The next answer; an empty object when none came.
     QJsonObject answer()
     {
-        QTest::qWaitFor([this] { return !m_answers.isEmpty(); }, 5000);
+        (void)QTest::qWaitFor([this] { return !m_answers.isEmpty(); }, 5000);
         return m_answers.isEmpty() ? QJsonObject() : m_answers.takeFirst();
     }
     int errorCode() { return answer().value("error").toObject().value("code").toInt(); }
