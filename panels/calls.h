@@ -41,6 +41,7 @@ struct Result
     };
     Stage stage = Stage::Refused;
     qint64 code = 0;
+    bool success = false; // the library answered success (0, or a handle)
     QString status; // the status line's text, exactly as the window shows it
     std::vector<Output> outputs;
     // Card text records as the library wrote them, split at ':' (identity and
@@ -97,6 +98,10 @@ const Spec *find(const QString &name);
 // Inputs the operation does not have are the caller's mistake: check them
 // with unknownInput() first.
 Result run(const Spec &spec, const Arguments &arguments, Session &session);
+
+// The operation of that name run with a session of its own, for callers that
+// pass every chained input themselves (the window's tabs).
+Result run(const char *name, const Arguments &arguments = {});
 
 // The first input name the operation does not have, or an empty text.
 QString unknownInput(const Spec &spec, const Arguments &arguments);

@@ -44,7 +44,9 @@ QString Operation::failure(qint64 code) const
 
 void Operation::report(const QString &text) const
 {
-    m_statusLine->setText(text);
+    m_text = text;
+    if (m_statusLine)
+        m_statusLine->setText(text);
 }
 
 QString codeText(qint64 code)

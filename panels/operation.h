@@ -31,6 +31,7 @@ class Operation
 {
 public:
     // failureText ends in "错误代码：", e.g. "M1卡寻卡失败，错误代码：".
+    // Without a status line, the text is only kept for text().
     Operation(QLabel *statusLine, const char *failureText);
 
     // True when every entry point is exported. Otherwise the status line
@@ -47,9 +48,13 @@ public:
 
     void report(const QString &text) const;
 
+    // The last text reported.
+    QString text() const { return m_text; }
+
 private:
     QLabel *m_statusLine;
     QString m_failureText;
+    mutable QString m_text;
 };
 
 // The result code in decimal, with "-" when negative.

@@ -88,6 +88,24 @@ QString placeholderFor(uint character)
         return QString::fromUtf8("\xF0\xA0\x80\x80");
     return QString::fromUtf8("\xE6\x9F\x90");
 }
+
+// Each value of the element text hidden by hide(kind of its letter, value).
+template <typename Hide> QString perElement(const QString &elements, Hide hide)
+{
+    QString out;
+    int at = 0;
+    while (at < elements.size()) {
+        bool parsed = false;
+        const int length = at + 4 <= elements.size() ? elements.mid(at + 1, 3).toInt(&parsed) : 0;
+        if (!parsed || length < 0 || at + 4 + length > elements.size()
+            || !elements.at(at + 1).isDigit())
+            return hide(Personal::Secret, elements);
+        out += elements.mid(at, 4)
+               + hide(bankCardLetter(elements.at(at)).kind, elements.mid(at + 4, length));
+        at += 4 + length;
+    }
+    return out;
+}
 } // namespace
 
 QString masked(Personal kind, const QString &value)
@@ -105,6 +123,8 @@ QString masked(Personal kind, const QString &value)
         return QString(value.toUcs4().size(), hidden);
     case Personal::Photo:
         return QString();
+    case Personal::BankElements:
+        return perElement(value, masked);
     }
     return QString();
 }
@@ -113,6 +133,8 @@ QString redacted(Personal kind, const QString &value)
 {
     if (kind == Personal::No)
         return value;
+    if (kind == Personal::BankElements)
+        return perElement(value, redacted);
     // A photo is Base64: 'A' decodes to zero bits, so the placeholder is a
     // photo of the same size that decodes to nothing.
     if (kind == Personal::Photo) {
@@ -194,19 +216,3 @@ PersonalField bankCardLetter(QChar letter)
     return {nullptr, Personal::No};
 }
 
-QString maskedCardInfo(const QString &elements)
-{
-    QString out;
-    int at = 0;
-    while (at < elements.size()) {
-        bool parsed = false;
-        const int length = at + 4 <= elements.size() ? elements.mid(at + 1, 3).toInt(&parsed) : 0;
-        if (!parsed || length < 0 || at + 4 + length > elements.size()
-            || !elements.at(at + 1).isDigit())
-            return masked(Personal::Secret, elements);
-        const QChar letter = elements.at(at);
-        out += elements.mid(at, 4) + masked(bankCardLetter(letter).kind, elements.mid(at + 4, length));
-        at += 4 + length;
-    }
-    return out;
-}

@@ -21,6 +21,11 @@ enum class Personal {
     CardNumber, // card numbers and track data: the first 6 and the last 4 digits
     Secret,     // dates of birth and the like: every character '*'
     Photo,      // never shown outside the window, not even masked
+    // The element text of IccGetCardInfo ("A016…B006…": a letter, three
+    // digits giving the value's length in characters, the value): each value
+    // as its letter's kind asks. Text that does not parse as elements is
+    // hidden whole, never passed through.
+    BankElements,
 };
 
 // The value as a person may see it outside the window. Values too short to
@@ -50,9 +55,3 @@ PersonalField socialSecurityRecordField(int index);
 // Bank card data by reference letter (IccGetCardInfo): null name for a letter
 // the card has no data object for.
 PersonalField bankCardLetter(QChar letter);
-
-// The element text of IccGetCardInfo ("A016…B006…": a letter, three digits
-// giving the value's length in characters, the value) with each value masked
-// as its letter's kind asks. Text that does not parse as elements is masked
-// whole as a Secret, never passed through.
-QString maskedCardInfo(const QString &elements);

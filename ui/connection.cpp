@@ -1,7 +1,7 @@
 // The tool bar actions: open the reader, close it, clear the status line.
+#include "calls.h"
 #include "dialog.h"
 #include "mainwindow.h"
-#include "operation.h"
 #include "ui_mainwindow.h"
 
 void MainWindow::on_action_triggered()
@@ -13,29 +13,21 @@ void MainWindow::on_action_triggered()
         return;
     }
 
-    const Operation open(ui->label_Tip, "打开设备失败，错误代码：");
-    if (!open.entriesBound({EntryPoint::OpenDevice}))
-        return;
-    const QByteArray portType = dialog.PortType.toUtf8();
-    const QByteArray portPara = dialog.PortPara.toUtf8();
-    const QByteArray extendPara = dialog.ExtendPara.toUtf8();
-    const qint64 handle =
-        pOpenDevice(portType.constData(), portPara.constData(), extendPara.constData());
-    if (handle <= 0) {
-        open.report(open.failure(handle));
-        return;
-    }
-    open.report(QStringLiteral("打开设备成功，设备句柄：") + codeText(handle));
-    ui->tabWidget->setVisible(true);
+    const calls::Result open =
+        calls::run("open", {{QStringLiteral("port_type"), dialog.PortType},
+                            {QStringLiteral("port_param"), dialog.PortPara},
+                            {QStringLiteral("extended"), dialog.ExtendPara}});
+    ui->label_Tip->setText(open.status);
+    if (open.succeeded())
+        ui->tabWidget->setVisible(true);
 }
 
 void MainWindow::on_action_2_triggered()
 {
-    const Operation close(ui->label_Tip, "关闭设备失败，错误代码：");
-    if (!close.entriesBound({EntryPoint::CloseDevice}) || close.failed(pCloseDevice()))
-        return;
-    close.report(QStringLiteral("关闭设备成功"));
-    ui->tabWidget->setVisible(false);
+    const calls::Result close = calls::run("close");
+    ui->label_Tip->setText(close.status);
+    if (close.succeeded())
+        ui->tabWidget->setVisible(false);
 }
 
 void MainWindow::on_action_3_triggered()

@@ -1,16 +1,16 @@
 // The program's one window.
 //
 // MainWindow holds nothing but its form: every operator action is a slot,
-// connected by object name, that reads its tab's widgets, makes one call into
-// the device library through the entry-point pointers of app/loader.h, and
-// writes the result back into the widgets and the status line label_Tip.
-// Whether a reader is open shows only as the visibility of the tab pages.
+// connected by object name, that reads its tab's widgets, runs one call of
+// the device library by name (panels/calls.h), and writes the result back
+// into the widgets and the status line label_Tip. Whether a reader is open
+// shows only as the visibility of the tab pages.
 //
 // The slots are spread over several files: ui/connection.cpp holds the tool
-// bar actions, and each tab has its own file under panels/. The mechanics
-// they share (missing entry points, status texts, bounded reads of library
-// buffers, hexadecimal and decimal conversions, the card text record) live in
-// panels/operation.h.
+// bar actions, and each tab has its own file under panels/. The calls, which
+// the command-line program and the web bridge run too, hold the mechanics
+// (missing entry points, status texts, bounded reads of library buffers,
+// hexadecimal and decimal conversions, the card text record: panels/operation.h).
 #pragma once
 
 #include <QMainWindow>
@@ -62,6 +62,9 @@ private:
     // Shared by the two identity reading buttons, which differ only in the
     // library operation they call.
     void readIdentityDocument(bool ga467);
+    void showBankLog(const char *operation);
+    void showSamId(const char *operation);
+    void showSamStatus(const char *operation);
 
     Ui::MainWindow *ui;
 };
