@@ -189,6 +189,7 @@ const char *kindName(Personal kind)
     case Personal::CardNumber: return "card_number";
     case Personal::Secret: return "secret";
     case Personal::Photo: return "photo";
+    case Personal::BankElements: return "bank_elements";
     }
     return "";
 }

@@ -155,7 +155,8 @@ prompt = "Put the card on the reader, then press Enter"
         process.start("script", {"-qec", QStringLiteral("'%1' run '%2'").arg(qEnvironmentVariable("READERCTL"), plan),
                                  "/dev/null"});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(process.readAllStandardOutput().contains("press Enter"), 10000);
+        QByteArray screen;
+        QTRY_VERIFY_WITH_TIMEOUT((screen += process.readAllStandardOutput()).contains("press Enter"), 10000);
         QTest::qWait(500);
         QCOMPARE(process.state(), QProcess::Running);
         process.write("\n");
