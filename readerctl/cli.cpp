@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -144,7 +145,8 @@ QString libraryPath(const QString &requested)
         path = QFile::decodeName(map->l_name);
     if (handle)
         dlclose(handle);
-    return path;
+    // A folder on LD_LIBRARY_PATH may be relative; the report names the file.
+    return path.contains(QLatin1Char('/')) ? QFileInfo(path).absoluteFilePath() : path;
 }
 
 // Loads the library (the window's bare name unless --library) and gives its

@@ -29,9 +29,10 @@ double milliseconds(qint64 nanoseconds)
     return static_cast<double>(nanoseconds) / 1e6;
 }
 
+// Three decimals below a millisecond, so that fast calls do not all read 0.
 QString ms(qint64 nanoseconds)
 {
-    return QString::number(milliseconds(nanoseconds), 'f', 2);
+    return QString::number(milliseconds(nanoseconds), 'f', nanoseconds < 1'000'000 ? 3 : 2);
 }
 
 QString percent(const StepReport &step)
@@ -309,6 +310,7 @@ th, td { border: 1px solid #bbb; padding: 0.3em 0.6em; text-align: left; }
 td.n { text-align: right; font-variant-numeric: tabular-nums; }
 .pass { background: #d8f0d8; } .fail { background: #f6d0d0; }
 .hung { background: #f0c090; } .skipped { background: #e8e8e8; }
+td.details { white-space: pre-line; font-size: 90%; }
 svg text { font-size: 11px; font-family: sans-serif; }
 section { margin: 2em 0; page-break-inside: avoid; }
 )";
@@ -455,7 +457,7 @@ QByteArray htmlReport(const Report &report)
         cell(xml, ms(step.latency.percentile(0.95)), QStringLiteral("n"));
         cell(xml, ms(step.latency.percentile(0.99)), QStringLiteral("n"));
         cell(xml, ms(step.latency.maximum()), QStringLiteral("n"));
-        cell(xml, failureDetails(step));
+        cell(xml, failureDetails(step), QStringLiteral("details"));
         xml.writeEndElement();
     }
     xml.writeEndElement();

@@ -3,6 +3,8 @@
 // on_fail = "stop", prompts, interruption and a call that never returns.
 #include "readerctltest.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 
 #include <csignal>
@@ -131,6 +133,15 @@ op = "heartbeat"
             QCOMPARE(step(report, 1)["verdict"].toString(), "skipped");
             QCOMPARE(step(report, 1)["calls"].toInt(), 0);
         }
+    }
+
+    // The README's plan passes on the simulated reader.
+    void examplePlan()
+    {
+        const QString plan = QFileInfo(qEnvironmentVariable("READERCTL_SCHEMA")).dir().filePath("examples/delivery.toml");
+        const Run run = readerctl({"run", plan, "--no-prompt"});
+        QVERIFY2(run.status == 0, qPrintable(run.out));
+        QVERIFY(run.out.contains("total: 9 steps, 9 passed, 0 failed, 0 hung, 0 skipped; 176 calls, 176 successes; "));
     }
 
     void prompts()
