@@ -1,7 +1,8 @@
 #!/bin/sh
 # readerctl against its floors, on the simulated reader, in one run:
 #  - `loop identity` against a bare loop of IdReadCard through the same
-#    loader (wall time, median of interleaved runs);
+#    loader (wall time, median of interleaved runs, and instructions under
+#    callgrind, which a shared machine does not disturb);
 #  - `call heartbeat` against a bare program that loads the library, opens
 #    it and calls TerminalHeartBeat (wall time of paired runs, instructions
 #    under callgrind);
@@ -63,6 +64,8 @@ printf '%-44s %12s %12s %8s\n' "" "readerctl" "floor" "ratio"
 printf '%-44s %12.1f %12.1f %8s\n' "loop identity --count $reads, wall ms" "$loop" "$loopfloor" "$(ratio "$loop" "$loopfloor")"
 printf '%-44s %12.1f %12.1f %8s\n' "call heartbeat, wall ms" "$call" "$callfloor" "$(ratio "$call" "$callfloor")"
 if command -v valgrind >/dev/null; then
+    iloop=$(instructions "$readerctl" loop identity --count 100) ilfloor=$(instructions "$floor" identity 100)
+    printf '%-44s %12d %12d %8s\n' "loop identity --count 100, instructions" "$iloop" "$ilfloor" "$(ratio "$iloop" "$ilfloor")"
     icall=$(instructions "$readerctl" call heartbeat) ifloor=$(instructions "$floor" heartbeat)
     printf '%-44s %12d %12d %8s\n' "call heartbeat, instructions" "$icall" "$ifloor" "$(ratio "$icall" "$ifloor")"
 fi
