@@ -1,12 +1,14 @@
 #include "cli.h"
 
 #include "loader.h"
+#include "photomodule.h"
 #include "runner.h"
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
+#include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -350,6 +352,22 @@ int oneStep(const Command &command, const QStringList &words, Plan &plan)
     return ExitPassed;
 }
 
+// Saves the photo through the photo module, beside the program or in the
+// package's private folder; false when there is no module or no photo.
+bool savePhoto(const QByteArray &photo, const QString &path)
+{
+    const QDir folder(QCoreApplication::applicationDirPath());
+    for (const char *candidate : {photoModuleName, photoModuleInstalled}) {
+        void *module = dlopen(QFile::encodeName(folder.filePath(QLatin1String(candidate))).constData(), RTLD_NOW);
+        if (!module)
+            continue;
+        auto save = reinterpret_cast<ReaderctlSavePhoto>(dlsym(module, "readerctlSavePhoto"));
+        return save && save(photo.toBase64().constData(), QFile::encodeName(path).constData());
+    }
+    std::fprintf(stderr, "readerctl: %s not found beside the program\n", photoModuleName);
+    return false;
+}
+
 int call(const Command &command)
 {
     Plan plan;
@@ -383,8 +401,7 @@ int call(const Command &command)
     }
     std::fflush(stdout);
     if (command.isSet(command.options.photo) && status != ExitOpen) {
-        const QImage photo = QImage::fromData(result.photo);
-        if (photo.isNull() || !photo.save(command.value(command.options.photo), "PNG")) {
+        if (!savePhoto(result.photo, command.value(command.options.photo))) {
             std::fprintf(stderr, "readerctl: no photo saved to %s\n", qPrintable(command.value(command.options.photo)));
             if (status == ExitPassed)
                 status = ExitFailed;

@@ -268,8 +268,7 @@ QByteArray junitReport(const Report &report)
         xml.writeStartElement(QStringLiteral("testcase"));
         xml.writeAttribute(QStringLiteral("name"), step.name);
         xml.writeAttribute(QStringLiteral("classname"), QStringLiteral("%1.%2").arg(suite, step.op));
-        const qint64 total = step.calls ? step.latency.percentile(0.5) * step.calls : 0;
-        xml.writeAttribute(QStringLiteral("time"), QString::number(static_cast<double>(total) / 1e9, 'f', 3));
+        xml.writeAttribute(QStringLiteral("time"), QString::number(static_cast<double>(step.totalNs) / 1e9, 'f', 3));
         switch (step.verdict) {
         case StepReport::Verdict::Pass:
             break;

@@ -50,6 +50,7 @@ struct StepReport
     // "missing" for an entry point the library lacks) -> count.
     QMap<QString, qint64> results;
     LatencyHistogram latency;
+    qint64 totalNs = 0; // the calls' time added up
     std::vector<ExpectationOutcome> expectations;
     std::optional<Failure> firstFailure;
     // The last call's status text and shown outputs (the call command).

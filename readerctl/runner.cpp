@@ -219,6 +219,7 @@ bool Runner::runStep(const Step &step, StepReport &out, qint64 limit, qint64 dea
         ++out.calls;
         ++out.results[key];
         out.latency.add(nanoseconds);
+        out.totalNs += nanoseconds;
         if (met) {
             ++out.successes;
         } else {
