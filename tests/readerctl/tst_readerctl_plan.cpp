@@ -21,7 +21,8 @@ extended = "slow"
 [[step]]
 name = "identity card"
 op = "identity"
-prompt = "Put the card on the reader"
+prompt = "Put the card on the reader。「確認」"
+# 注释。
 repeat = 200
 expect.result = -20
 expect.fields = { id_number = "990102198806140023", name = { regex = "^苏" } }
@@ -56,7 +57,7 @@ expect.result = "nonzero"
         QCOMPARE(first.minSuccessPercent, 99.5);
         QVERIFY(first.stopOnFail);
         QCOMPARE(first.timeoutSeconds, 2.5);
-        QVERIFY(plan.hasPrompts());
+        QCOMPARE(first.prompt, "Put the card on the reader。「確認」");
         QCOMPARE(plan.steps[1].result, Step::Result::Nonzero);
         QCOMPARE(plan.steps[1].repeat, 1);
         QCOMPARE(plan.steps[1].minSuccessPercent, 100.0);
@@ -102,6 +103,8 @@ expect.result = "nonzero"
         QTest::newRow("timeout") << step + "timeout_s = -1\n"
                                  << "p.toml:4:13: timeout_s must be between 0.001 and 86400";
         QTest::newRow("duplicate name") << step + step << "p.toml:5:8: duplicate step name \"a\"";
+        QTest::newRow("character between tokens") << step + "x = 1 。\n"
+                                                  << "p.toml:4:7: Error while parsing key-value pair: expected a comment or whitespace, saw '。'";
         QTest::newRow("steps not tables") << QByteArray("step = [1]\n") << "p.toml:1:9: step must be a table, not an integer";
     }
     void errors()
