@@ -112,7 +112,9 @@ bench-startup:
 	tests/bench/startup.sh $(BUILD) $(QT6_BUILD)
 
 # The device library's overhead on a PC/SC reader: 1000 APDUs through CpuApdu
-# against the same through SCardTransmit, on a virtual card behind pcscd
+# against the same through SCardTransmit (each side connecting first for half
+# of them), the CPU time of each, and the price of a transaction beside a bank
+# operation and a social security read, on a virtual card behind pcscd
 # (started for the run when none is running; that needs root). Then readerctl
 # against its floors (a loop of identity reads, `call heartbeat` in wall time
 # and instructions, peak memory of a million calls) and the window's start-up

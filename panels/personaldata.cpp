@@ -1,5 +1,7 @@
 #include "personaldata.h"
 
+#include "gb18030.h"
+
 #include <QVector>
 
 #include <algorithm>
@@ -69,24 +71,99 @@ QString firstCharacter(const QString &value)
     return QString::fromUcs4(&characters[0], 1) + QString(characters.size() - 1, hidden);
 }
 
-// A character of the same encoded size in UTF-8 and in GB18030 alike: 某
-// (two bytes in GB18030, three in UTF-8) stands for every character of the
-// Basic Multilingual Plane beyond ASCII, 𠀀 for those beyond it.
+QString asciiPlaceholder(QChar c)
+{
+    if (isAsciiDigit(c))
+        return QStringLiteral("0");
+    if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+        return QStringLiteral("x");
+    if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+        return QStringLiteral("X");
+    return QString(c);
+}
+
+int utf8Length(uint character)
+{
+    return character < 0x80 ? 1 : character < 0x800 ? 2 : character < 0x10000 ? 3 : 4;
+}
+
+// A character of the same encoded size in UTF-8 and in GB18030 alike. Beyond
+// ASCII a character takes 2 or 3 bytes in UTF-8 and, independently, 2 or 4
+// in GB18030 (4 for those outside its two-byte table); each of the four
+// combinations has its placeholder: × (2 and 2), À (2 and 4), 某 (3 and 2),
+// 㐀 (3 and 4). 𠀀 stands for every character beyond the Basic Multilingual
+// Plane (4 and 4).
 QString placeholderFor(uint character)
 {
-    if (character < 0x80) {
-        const QChar c(static_cast<ushort>(character));
-        if (isAsciiDigit(c))
-            return QStringLiteral("0");
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            return QStringLiteral("x");
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            return QStringLiteral("X");
-        return QString(c);
-    }
+    if (character < 0x80)
+        return asciiPlaceholder(QChar(static_cast<ushort>(character)));
     if (character > 0xFFFF)
         return QString::fromUtf8("\xF0\xA0\x80\x80");
-    return QString::fromUtf8("\xE6\x9F\x90");
+    const QChar c(static_cast<ushort>(character));
+    const bool twoInGb18030 = toGb18030(QString(c)).size() == 2;
+    if (utf8Length(character) == 2)
+        return twoInGb18030 ? QString::fromUtf8("\xC3\x97") : QString::fromUtf8("\xC3\x80");
+    return twoInGb18030 ? QString::fromUtf8("\xE6\x9F\x90") : QString::fromUtf8("\xE3\x90\x80");
+}
+
+// Length of the valid sequence at bytes[at], or 0 when none starts there.
+int sequenceLength(const QByteArray &bytes, int at, TextEncoding encoding)
+{
+    const auto byte = [&bytes](int i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u;
+    };
+    const unsigned lead = byte(at);
+    if (lead < 0x80)
+        return 1;
+    if (encoding == TextEncoding::Gb18030) {
+        if (lead < 0x81 || lead > 0xFE)
+            return 0;
+        const unsigned second = byte(at + 1);
+        if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE))
+            return 2;
+        const bool four = second >= 0x30 && second <= 0x39 && byte(at + 2) >= 0x81
+                          && byte(at + 2) <= 0xFE && byte(at + 3) >= 0x30 && byte(at + 3) <= 0x39;
+        return four ? 4 : 0;
+    }
+    int length = 0;
+    uint codePoint = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
+    }
+    const bool overlong =
+        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
+}
+
+// The placeholder bytes for a sequence of length bytes: 某 (two bytes in
+// GB18030), 㐀 (four in GB18030), × 某 𠀀 (two, three, four in UTF-8).
+QByteArray placeholderBytes(int length, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Gb18030)
+        return length == 2 ? QByteArray("\xC4\xB3") : QByteArray("\x81\x39\xEE\x39");
+    switch (length) {
+    case 2:
+        return QByteArray("\xC3\x97");
+    case 3:
+        return QByteArray("\xE6\x9F\x90");
+    default:
+        return QByteArray("\xF0\xA0\x80\x80");
+    }
 }
 
 // Each value of the element text hidden by hide(kind of its letter, value).
@@ -147,6 +224,32 @@ QString redacted(Personal kind, const QString &value)
     QString out;
     for (uint character : value.toUcs4())
         out += placeholderFor(character);
+    return out;
+}
+
+QByteArray redactedBytes(Personal kind, const QByteArray &bytes, TextEncoding encoding)
+{
+    if (kind == Personal::No)
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (int at = 0; at < bytes.size();) {
+        const int length = sequenceLength(bytes, at, encoding);
+        if (length == 0) {
+            out += '\x80';
+            ++at;
+            continue;
+        }
+        if (length == 1) {
+            const QChar c = QLatin1Char(bytes[at]);
+            out += kind == Personal::Photo && c != QLatin1Char('=')
+                       ? 'A'
+                       : asciiPlaceholder(c).at(0).toLatin1();
+        } else {
+            out += placeholderBytes(length, encoding);
+        }
+        at += length;
+    }
     return out;
 }
 

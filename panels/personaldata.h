@@ -36,8 +36,20 @@ QString masked(Personal kind, const QString &value);
 // The value with every character replaced by a placeholder of the same class:
 // ASCII digits by '0', ASCII letters by 'X' (lower case by 'x'), other
 // printable ASCII kept as it is (separators keep the structure), any other
-// character by one of the same encoded length. Nothing of No changes.
+// character by one of the same encoded length in UTF-8 and in GB18030 alike.
+// Nothing of No changes.
 QString redacted(Personal kind, const QString &value);
+
+// The encodings of the texts the library hands out: the card text records are
+// GB18030, every other text UTF-8.
+enum class TextEncoding { Utf8, Gb18030 };
+
+// redacted() over the bytes of a text as the library wrote them: every valid
+// sequence becomes a placeholder of the same class and the same byte count,
+// every byte that starts no valid sequence becomes 0x80 (which starts none in
+// either encoding). The result has exactly as many bytes as the original, its
+// separators in the same places and its invalid bytes where they were.
+QByteArray redactedBytes(Personal kind, const QByteArray &bytes, TextEncoding encoding);
 
 // The fields of the card text records and the bank card's data letters, by
 // position: what the operations name them and what kind of data each holds.

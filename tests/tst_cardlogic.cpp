@@ -1,11 +1,14 @@
 // The device library's card logic on its own: status words, what channel
-// failures become, the M1 sector layout and UIDs of 7 bytes, and the bound on
-// replies copied into the caller's buffers.
+// failures become, the M1 sector layout and UIDs of 7 bytes, the bound on
+// replies copied into the caller's buffers, and the transactions around
+// operations of several commands.
 #include "buffers.h"
 #include "cpu.h"
 #include "m1.h"
 #include "m1card.h"
+#include "simulatedcard.h"
 #include "simulatedchannel.h"
+#include "ssse.h"
 #include "statusword.h"
 
 #include <QtTest>
@@ -40,6 +43,32 @@ public:
             return {0x04, 0x5A, 0x1F, 0xC3, 0x27, 0x80, 0x11, 0x90, 0x00};
         return M1Card::respond(command, length);
     }
+};
+
+// A simulated card whose channel notes the transactions: how many began,
+// how deep they are now, and every command sent outside one.
+class TransactionChannel : public device::SimulatedChannel
+{
+public:
+    using SimulatedChannel::SimulatedChannel;
+    device::ChannelResult transmit(const unsigned char *command, std::size_t length,
+                                   device::Bytes &response) override
+    {
+        if (depth == 0)
+            outside << QByteArray(reinterpret_cast<const char *>(command), 2).toHex().toUpper();
+        return SimulatedChannel::transmit(command, length, response);
+    }
+    device::ChannelResult beginTransaction() override
+    {
+        ++begun;
+        ++depth;
+        return device::ChannelResult::Ok;
+    }
+    void endTransaction() override { --depth; }
+
+    int begun = 0;
+    int depth = 0;
+    QByteArrayList outside;
 };
 
 } // namespace
@@ -145,6 +174,45 @@ private slots:
         const unsigned char otherCard[] = {0x5A, 0x1F, 0xC3, 0x27};
         QCOMPARE(device::m1Authenticate(channel, 'A', 0, key.data(), otherCard),
                  device::M1WrongUid);
+    }
+
+    // Another program's command must not come between ours, and our
+    // transaction must not outlast the operation, whichever way it ends.
+    void operationsOfSeveralCommandsHoldOneTransaction_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<qint64>("code");
+        QTest::addColumn<QByteArrayList>("outside");
+        QTest::newRow("M1 authentication") << 0 << qint64(device::Ok) << QByteArrayList{"FFCA"};
+        QTest::newRow("M1 authentication, wrong key")
+            << 2 << qint64(device::M1WrongKey) << QByteArrayList{"FFCA"};
+        QTest::newRow("social security read") << 3 << qint64(device::Ok) << QByteArrayList{};
+    }
+
+    void operationsOfSeveralCommandsHoldOneTransaction()
+    {
+        QFETCH(int, operation);
+        QFETCH(qint64, code);
+        QFETCH(QByteArrayList, outside);
+        const bool m1 = operation < 3;
+        TransactionChannel channel(sim::makeCard(m1 ? sim::CardKind::M1 : sim::CardKind::User));
+        device::Code result = device::Ok;
+        if (m1) {
+            device::Bytes uid;
+            QCOMPARE(device::m1FindCard(channel, uid), device::Ok);
+            auto key = sim::M1Card::factoryKey;
+            if (operation == 2)
+                key[0] ^= 0xFF;
+            result = device::m1Authenticate(channel, 'A', 1, key.data(), uid.data());
+        } else {
+            QStringList fields;
+            QString problem;
+            result = device::readSocialSecurityCard(channel, fields, problem);
+        }
+        QCOMPARE(qint64(result), code);
+        QCOMPARE(channel.begun, 1);
+        QCOMPARE(channel.depth, 0);
+        QCOMPARE(channel.outside, outside);
     }
 
     void repliesLongerThanTheBufferAreRefused_data()

@@ -74,7 +74,7 @@ public:
                                    Bytes &response) override
     {
         instructions << QByteArray(1, char(command[1])).toHex().toUpper();
-        if (m_protect && command[1] == 0xB2 && command[2] == 0x0C && command[3] == 0x40) {
+        if (m_protect && command[1] == 0xB2 && command[2] == 0x0C) {
             response = {0x69, 0x82};
             return device::ChannelResult::Ok;
         }
@@ -223,20 +223,21 @@ private slots:
         QTest::addColumn<qint64>("code");
         QTest::addColumn<int>("commands");
         const QByteArray ppse =
-            "6F1E840E325041592E5359532E4444463031A50CBF0C0961074F05A0000003339000";
+            "6F21840E325041592E5359532E4444463031A50FBF0C0C610A4F08A0000003330101019000";
         const QByteArray fci = "6F0A8408A0000003330101019000";
         QTest::newRow("no application anywhere")
             << QList<QByteArray>{} << qint64(device::BankNoApplication) << 6;
+        // Each card has no PSE (6A82), so its PPSE comes second.
         QTest::newRow("AFL naming 255 records")
-            << QList<QByteArray>{ppse, fci, "770A82027C0094040801FF009000"}
+            << QList<QByteArray>{"6A82", ppse, fci, "770A82027C0094040801FF009000"}
                    + repeated(64, "70035A01019000")
-            << qint64(device::BankBadCardData) << 3 + 64;
+            << qint64(device::BankBadCardData) << 4 + 64;
         QTest::newRow("PDOL asking 255 bytes twice")
-            << QList<QByteArray>{ppse, "6F0BA5099F38069F02FF9F03FF9000"}
-            << qint64(device::BankBadCardData) << 2;
+            << QList<QByteArray>{"6A82", ppse, "6F0BA5099F38069F02FF9F03FF9000"}
+            << qint64(device::BankBadCardData) << 3;
         QTest::newRow("record length beyond the response")
-            << QList<QByteArray>{ppse, fci, "770A82027C009404080101009000", "70FF5A9000"}
-            << qint64(device::BankBadCardData) << 4;
+            << QList<QByteArray>{"6A82", ppse, fci, "770A82027C009404080101009000", "70FF5A9000"}
+            << qint64(device::BankBadCardData) << 5;
         QTest::newRow("endless 61xx") << repeated(200, "6101") << qint64(device::TransmissionError)
                                       << device::mostCommandsPerOperation;
     }
@@ -261,25 +262,27 @@ private slots:
         UserCard card;
         std::string text, results, tc;
         QCOMPARE(device::readBankCardData(card, {}, "ABEFGO", text), device::Ok);
-        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 A8 B2 B2 CA CA CA CA"));
+        // PSE and its directory record (the second is 6A83), the application.
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 B2 B2 A4 A8 B2 B2 CA CA CA CA"));
         card.instructions.clear();
         device::OnlineTransaction transaction;
         QCOMPARE(device::requestArqc(card, "P012000000000100",
                                      *sim::parseBankElements("P012000000000100"), transaction),
                  device::Ok);
-        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 A8 B2 B2 AE"));
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 B2 B2 A4 A8 B2 B2 AE"));
         card.instructions.clear();
         QCOMPARE(device::completeOnline(transaction, "00112233445566773030", results, tc),
                  device::CardDeclined);
         QCOMPARE(card.instructions.join(' '), QByteArray("82 AE"));
         card.instructions.clear();
         QCOMPARE(device::readBankLog(card, true, 4096, text), device::Ok);
-        QCOMPARE(card.instructions.join(' '), QByteArray("A4 A4 CA B2 B2 B2 B2 B2"));
+        QCOMPARE(card.instructions.join(' '), QByteArray("A4 B2 B2 A4 CA B2 B2 B2 B2 B2"));
         card.instructions.clear();
         QStringList fields;
         QString problem;
         QCOMPARE(device::readSocialSecurityCard(card, fields, problem), device::Ok);
-        QCOMPARE(card.instructions.size(), 15);
+        QCOMPARE(card.instructions.join(' '),
+                 QByteArray("A4 A4 A4 B2 B2 B2 B2 B2 B2 A4 A4 B2 B2 B2 B2 B2 B2 B2 B2"));
         QCOMPARE(fields.size(), 15);
     }
 

@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("unsupported")
             << qint64(SCARD_E_UNSUPPORTED_FEATURE) << qint64(NotSupportedByReader);
         QTest::newRow("reset by another program")
-            << qint64(SCARD_W_RESET_CARD) << qint64(TransmissionError);
+            << qint64(SCARD_W_RESET_CARD) << qint64(CardResetElsewhere);
         QTest::newRow("held exclusively elsewhere")
             << qint64(SCARD_E_SHARING_VIOLATION) << qint64(TransmissionError);
         QTest::newRow("not a PC/SC result") << qint64(12345) << qint64(TransmissionError);
@@ -150,6 +150,81 @@ private slots:
             return;
         const std::array<int, 3> chosen = choosePsamReaders(list, main, extended.toStdString());
         QCOMPARE((QList<int>{chosen[0], chosen[1], chosen[2]}), psam);
+    }
+
+    // Which reader of a list is the main reader's contactless half, by name.
+    void dualInterfaceReadersArePairedByName_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("main");
+        QTest::addColumn<int>("partner");
+        QTest::newRow("contact and contactless words")
+            << QStringList{"ACME Dual (Contact) 00 00", "ACME Dual (Contactless) 00 01"} << 0 << 1;
+        QTest::newRow("ICC and PICC, any case")
+            << QStringList{"ACME Duo ICC 00 00", "ACME Duo picc 00 01"} << 0 << 1;
+        QTest::newRow("no word on the contact half")
+            << QStringList{"ACME Desk Reader 00 00", "ACME Desk Reader CL 00 01"} << 0 << 1;
+        QTest::newRow("the main reader is the contactless one")
+            << QStringList{"ACME Dual (Contact) 00 00", "ACME Dual (Contactless) 00 01"} << 1 << -1;
+        QTest::newRow("names that differ only in their index")
+            << QStringList{"Virtual PCD 00 00", "Virtual PCD 00 01"} << 0 << -1;
+        QTest::newRow("another device's contactless reader")
+            << QStringList{"ACME Dual (Contact) 00 00", "Other Dual (Contactless) 01 00"} << 0
+            << -1;
+        QTest::newRow("two devices: the main reader's own")
+            << QStringList{"ACME Dual (Contactless) 00 01", "ACME Dual (Contact) 01 00",
+                           "ACME Dual (Contactless) 01 01", "ACME Dual (Contact) 00 00"}
+            << 1 << 2;
+        QTest::newRow("two candidates, neither of the main device: none")
+            << QStringList{"ACME Dual (Contact) 00 00", "ACME Dual (Contactless) 01 00",
+                           "ACME Dual (Contactless) 02 00"}
+            << 0 << -1;
+    }
+
+    void dualInterfaceReadersArePairedByName()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(int, main);
+        QFETCH(int, partner);
+        std::vector<std::string> list;
+        for (const QString &name : names)
+            list.push_back(name.toStdString());
+        QCOMPARE(contactlessPartner(list, main), partner);
+    }
+
+    // The extended parameter's contactless item beside the PSAM items.
+    void extendedParameterNamesTheContactlessReader_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("extended");
+        QTest::addColumn<int>("contactless");
+        QTest::addColumn<QList<int>>("psam");
+        const QStringList vpcd{"Virtual PCD 00 00", "Virtual PCD 00 01", "ACME SAM Slot 00 00"};
+        QTest::newRow("named; the SAM reader still found by name")
+            << vpcd << "contactless=PCD 00 01" << 1 << QList<int>{2, -1, -1};
+        QTest::newRow("PSAM items after it keep their slots")
+            << vpcd << "contactless=PCD 00 01;;SAM" << 1 << QList<int>{-1, 2, -1};
+        QTest::newRow("never the main reader")
+            << vpcd << "contactless=PCD 00 00" << -1 << QList<int>{2, -1, -1};
+        QTest::newRow("never a PSAM reader")
+            << vpcd << "SAM;contactless=SAM" << -1 << QList<int>{2, -1, -1};
+        const QStringList dual{"ACME Dual (Contact) 00 00", "ACME Dual (Contactless) 00 01"};
+        QTest::newRow("found by name") << dual << "" << 1 << QList<int>{-1, -1, -1};
+        QTest::newRow("empty item: none") << dual << "contactless=" << -1 << QList<int>{-1, -1, -1};
+        QTest::newRow("a PSAM name takes it from the contactless slots")
+            << dual << "Contactless" << -1 << QList<int>{1, -1, -1};
+    }
+
+    void extendedParameterNamesTheContactlessReader()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, extended);
+        QFETCH(int, contactless);
+        QFETCH(QList<int>, psam);
+        const std::vector<PcscReaderState> list = readers(names);
+        const std::array<int, 3> chosen = choosePsamReaders(list, 0, extended.toStdString());
+        QCOMPARE((QList<int>{chosen[0], chosen[1], chosen[2]}), psam);
+        QCOMPARE(chooseContactlessReader(list, 0, chosen, extended.toStdString()), contactless);
     }
 
     void readerNamesAndAttributesAreReadWithinTheirLength_data()

@@ -1,11 +1,14 @@
 #include "trace.h"
 
+#include "traceformat.h"
+
 #include <dlfcn.h>
 
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -29,6 +32,7 @@ struct State
     std::array<void *, entryPointCount> entries{};
     bool available = false;
     std::array<Counts, entryPointCount> counts{};
+    bool headerWritten = false;
 };
 
 State &state()
@@ -39,6 +43,11 @@ State &state()
 
 void writeLine(State &s, const std::string &line)
 {
+    // Whatever is written first, the trace starts with its header.
+    if (!s.headerWritten) {
+        s.headerWritten = true;
+        writeLine(s, trace::headerLine(redacting()));
+    }
     std::fwrite(line.data(), 1, line.size(), s.log);
     std::fputc('\n', s.log);
     // Flushed per line, so the trace up to a crash of the program survives it.
@@ -171,6 +180,15 @@ std::string timestamp()
     return text;
 }
 
+bool redacting()
+{
+    static const bool redact = [] {
+        const char *setting = std::getenv("READER_SPY_REDACT");
+        return !setting || std::strcmp(setting, "0") != 0;
+    }();
+    return redact;
+}
+
 const char *entryName(EntryPoint entry)
 {
     static const char *const names[] = {
@@ -181,81 +199,6 @@ const char *entryName(EntryPoint entry)
 #undef TRACER_NAME
     };
     return names[static_cast<int>(entry)];
-}
-
-namespace {
-// Length of the valid UTF-8 sequence of two to four bytes at bytes, or 0.
-std::size_t utf8SequenceLength(const unsigned char *bytes, std::size_t available)
-{
-    const unsigned char lead = bytes[0];
-    std::size_t length = 0;
-    uint32_t codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (length > available)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((bytes[i] & 0xC0) != 0x80)
-            return 0;
-        codePoint = (codePoint << 6) | (bytes[i] & 0x3F);
-    }
-    const bool overlong =
-        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
-}
-} // namespace
-
-void appendText(std::string &out, const char *bytes, std::size_t length)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    const auto *u = reinterpret_cast<const unsigned char *>(bytes);
-    // Another encoding (the cards' GB18030) is escaped as a whole rather than
-    // shown as the odd pairs of its bytes that happen to be valid UTF-8.
-    bool utf8 = true;
-    for (std::size_t i = 0; i < length && utf8;) {
-        const std::size_t sequence = u[i] < 0x80 ? 1 : utf8SequenceLength(u + i, length - i);
-        utf8 = sequence > 0;
-        i += sequence;
-    }
-    out += '"';
-    for (std::size_t i = 0; i < length;) {
-        const unsigned char c = u[i];
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-            out += static_cast<char>(c);
-            ++i;
-        } else if (const std::size_t sequence =
-                       utf8 && c >= 0x80 ? utf8SequenceLength(u + i, length - i) : 0) {
-            out.append(bytes + i, sequence);
-            i += sequence;
-        } else {
-            out += '\\';
-            out += 'x';
-            out += digits[c >> 4];
-            out += digits[c & 0x0F];
-            ++i;
-        }
-    }
-    out += '"';
-}
-
-void appendHex(std::string &out, const unsigned char *bytes, std::size_t length)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    for (std::size_t i = 0; i < length; ++i) {
-        out += digits[bytes[i] >> 4];
-        out += digits[bytes[i] & 0x0F];
-    }
 }
 
 } // namespace tracer

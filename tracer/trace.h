@@ -4,8 +4,9 @@
 // asks realEntry() for the same name in the library that READER_SPY_LIBRARY
 // names, forwards the call unchanged, and hands the finished trace line to
 // record(). The trace goes to the file READER_SPY_LOG names, or to standard
-// error; a summary per entry point is written when the library is unloaded
-// (at process exit for the program, which never unloads it).
+// error, after a first line naming the trace format (traceformat.h) and
+// whether personal data was replaced; a summary per entry point is written when the library is
+// unloaded (at process exit for the program, which never unloads it).
 #pragma once
 
 #include "loader.h"
@@ -38,10 +39,8 @@ std::string timestamp();
 // The exported name of an entry point.
 const char *entryName(EntryPoint entry);
 
-// Texts in double quotes: printable ASCII and valid UTF-8 as they are,
-// quotes, backslashes and every other byte escaped, so a line stays one line.
-void appendText(std::string &out, const char *bytes, std::size_t length);
-// Bytes in upper-case hexadecimal.
-void appendHex(std::string &out, const unsigned char *bytes, std::size_t length);
+// Whether personal data is replaced by placeholders: unless READER_SPY_REDACT
+// is 0.
+bool redacting();
 
 } // namespace tracer

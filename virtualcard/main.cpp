@@ -41,6 +41,10 @@ const CardName cardNames[] = {
     {"psam2", sim::CardKind::Psam2},
     {"psam3", sim::CardKind::Psam3},
     {"m1", sim::CardKind::M1},
+    {"ssse3", sim::CardKind::SocialSecurity},
+    {"multi", sim::CardKind::MultiApplication},
+    {"qpboc", sim::CardKind::QuickOnly},
+    {"longpdol", sim::CardKind::LongPdol},
 };
 
 void printUsage(FILE *to)
@@ -48,24 +52,32 @@ void printUsage(FILE *to)
     std::fprintf(to,
                  "Usage: virtualcard [--card KIND] [--host ADDRESS] [--port PORT]\n"
                  "Serves one simulated card to pcscd's vpcd driver until SIGTERM or SIGINT.\n"
-                 "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1\n"
+                 "  --card KIND     user (default), user-a, user-b, psam1, psam2, psam3, m1,\n"
+                 "                  ssse3 (third-generation social security card),\n"
+                 "                  multi (several payment applications), qpboc (contactless,\n"
+                 "                  quick flow only), longpdol (a PDOL of 130 bytes)\n"
                  "  --host ADDRESS  IPv4 address vpcd listens on (default 127.0.0.1)\n"
                  "  --port PORT     35963 for \"Virtual PCD 00 00\" (default),\n"
                  "                  35964 for \"Virtual PCD 00 01\"\n"
                  "  --print-atr     print the card's ATR as opensc-tool shows it, and exit\n"
-                 "  --issuer-arpc ARQC\n"
+                 "  --issuer-arpc ARQC [CODE]\n"
                  "                  play the issuer of the simulated bank card: print the\n"
-                 "                  ARPC text (ARPC and response code 3030, approved) that\n"
-                 "                  its issuer script accepts for ARQC (16 hex digits), and exit\n"
+                 "                  ARPC text (ARPC and response code, by default 00,\n"
+                 "                  approved) that its issuer script accepts for ARQC\n"
+                 "                  (16 hex digits), and exit; CODE is two characters,\n"
+                 "                  e.g. 05 for a decline\n"
                  "It keeps trying to connect while vpcd is not listening and connects\n"
                  "again when pcscd closes the connection.\n");
 }
 
 // The ARPC text the simulated bank card accepts for an ARQC typed as 16
-// hexadecimal digits, approved ("00"); empty when the ARQC is not in that form.
-std::string issuerArpc(const std::string &arqcText)
+// hexadecimal digits and a response code of two characters ("00" approves);
+// empty when either is not in that form.
+std::string issuerArpc(const std::string &arqcText, const std::string &code)
 {
-    if (arqcText.size() != 16)
+    if (arqcText.size() != 16 || code.size() != 2
+        || !std::isalnum(static_cast<unsigned char>(code[0]))
+        || !std::isalnum(static_cast<unsigned char>(code[1])))
         return {};
     sim::Bytes arqc;
     for (std::size_t i = 0; i < arqcText.size(); i += 2) {
@@ -76,14 +88,18 @@ std::string issuerArpc(const std::string &arqcText)
             return {};
         arqc.push_back(static_cast<unsigned char>(value));
     }
-    const sim::Bytes approved{0x30, 0x30};
+    const sim::Bytes responseCode(code.begin(), code.end());
     std::string text;
     char digits[3];
-    for (unsigned char byte : sim::simulatedArpc(arqc, approved)) {
+    for (unsigned char byte : sim::simulatedArpc(arqc, responseCode)) {
         std::snprintf(digits, sizeof digits, "%02X", byte);
         text += digits;
     }
-    return text + "3030";
+    for (unsigned char byte : responseCode) {
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        text += digits;
+    }
+    return text;
 }
 
 // Waits up to ms milliseconds; a signal ends the wait early.
@@ -163,10 +179,13 @@ int main(int argc, char **argv)
             continue;
         }
         if (option == "--issuer-arpc" && i + 1 < argc) {
-            const std::string arpc = issuerArpc(argv[i + 1]);
+            const std::string code = i + 2 < argc ? argv[i + 2] : "00";
+            const std::string arpc = issuerArpc(argv[i + 1], code);
             if (arpc.empty()) {
-                std::fprintf(stderr, "virtualcard: an ARQC is 16 hexadecimal digits: %s\n",
-                             argv[i + 1]);
+                std::fprintf(stderr,
+                             "virtualcard: an ARQC is 16 hexadecimal digits, a response code"
+                             " two characters: %s %s\n",
+                             argv[i + 1], code.c_str());
                 return 2;
             }
             std::printf("%s\n", arpc.c_str());

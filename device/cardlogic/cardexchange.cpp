@@ -6,6 +6,16 @@ namespace device {
 namespace {
 // A response of more than this is no answer a payment card gives.
 constexpr std::size_t longestResponse = 4096;
+
+Bytes getResponse(unsigned char length)
+{
+    return {0x00, 0xC0, 0x00, 0x00, length};
+}
+
+bool isWarning(uint16_t sw)
+{
+    return sw >> 8 == 0x62 || sw >> 8 == 0x63;
+}
 } // namespace
 
 Bytes commandApdu(unsigned char cla, unsigned char ins, unsigned char p1, unsigned char p2,
@@ -24,10 +34,26 @@ Bytes commandApdu(unsigned char cla, unsigned char ins, unsigned char p1, unsign
 Code CardExchange::start()
 {
     Bytes atr;
+    return start(atr);
+}
+
+Code CardExchange::start(Bytes &atr)
+{
+    m_resetWhenSilent = false;
     return codeOf(m_channel.powerOn(atr), NoCard);
 }
 
-Code CardExchange::transmit(const Bytes &command, Bytes &response)
+Code CardExchange::resume(Bytes &atr)
+{
+    if (!m_channel.isPowered())
+        return start(atr);
+    if (m_channel.currentAtr(atr) != ChannelResult::Ok)
+        atr.clear();
+    m_resetWhenSilent = true;
+    return Ok;
+}
+
+Code CardExchange::transmitOnce(const Bytes &command, Bytes &response)
 {
     if (m_left <= 0)
         return TransmissionError;
@@ -40,6 +66,43 @@ Code CardExchange::transmit(const Bytes &command, Bytes &response)
     return result;
 }
 
+Code CardExchange::transmit(const Bytes &command, Bytes &response)
+{
+    const Code result = transmitOnce(command, response);
+    if (!m_resetWhenSilent)
+        return result;
+    m_resetWhenSilent = false;
+    if (result == Ok)
+        return Ok;
+    // The card kept from an earlier operation does not answer: reset it.
+    Bytes atr;
+    if (const Code powered = codeOf(m_channel.powerOn(atr), NoCard); powered != Ok)
+        return powered;
+    return transmitOnce(command, response);
+}
+
+// Adds what the card holds for GET RESPONSE (61xx) to data; a 6Cxx answer to
+// GET RESPONSE is asked again with that length.
+Code CardExchange::collectResponses(uint16_t &sw, Bytes &data)
+{
+    Bytes response;
+    while (hasMoreData(sw)) {
+        if (const Code result = transmit(getResponse(sw & 0xFF), response); result != Ok)
+            return result;
+        sw = statusWord(response);
+        if (isWrongLe(sw)) {
+            if (const Code result = transmit(getResponse(sw & 0xFF), response); result != Ok)
+                return result;
+            sw = statusWord(response);
+        }
+        const Bytes part = responseData(response);
+        if (data.size() + part.size() > longestResponse)
+            return ReplyTooLong;
+        data.insert(data.end(), part.begin(), part.end());
+    }
+    return Ok;
+}
+
 Code CardExchange::send(const Bytes &command, Bytes &data, uint16_t &sw)
 {
     Bytes response;
@@ -48,6 +111,7 @@ Code CardExchange::send(const Bytes &command, Bytes &data, uint16_t &sw)
     sw = statusWord(response);
     // Only a command that carries Le (case 2 or 4) can be sent again with
     // the length the card asks for.
+    const bool carriesData = command.size() > 5 && command.size() >= 5u + command[4];
     const bool carriesLe =
         command.size() == 5 || (command.size() > 5 && command.size() == 6u + command[4]);
     if (isWrongLe(sw) && carriesLe) {
@@ -58,17 +122,28 @@ Code CardExchange::send(const Bytes &command, Bytes &data, uint16_t &sw)
         sw = statusWord(response);
     }
     data = responseData(response);
-    while (hasMoreData(sw)) {
-        const Bytes getResponse{0x00, 0xC0, 0x00, 0x00, static_cast<unsigned char>(sw & 0xFF)};
-        if (const Code result = transmit(getResponse, response); result != Ok)
+    // A T=0 card answers a command that sends and expects data with a
+    // warning alone and keeps the data for GET RESPONSE; the warning is the
+    // command's status.
+    if (isWarning(sw) && data.empty() && carriesData && carriesLe) {
+        const uint16_t warning = sw;
+        if (const Code result = transmit(getResponse(0x00), response); result != Ok)
             return result;
-        sw = statusWord(response);
-        const Bytes part = responseData(response);
-        if (data.size() + part.size() > longestResponse)
-            return ReplyTooLong;
-        data.insert(data.end(), part.begin(), part.end());
+        uint16_t following = statusWord(response);
+        if (isWrongLe(following)) {
+            if (const Code result = transmit(getResponse(following & 0xFF), response); result != Ok)
+                return result;
+            following = statusWord(response);
+        }
+        if (isSuccess(following) || hasMoreData(following)) {
+            data = responseData(response);
+            if (const Code result = collectResponses(following, data); result != Ok)
+                return result;
+        }
+        sw = warning;
+        return Ok;
     }
-    return Ok;
+    return collectResponses(sw, data);
 }
 
 } // namespace device

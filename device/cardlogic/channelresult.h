@@ -27,6 +27,8 @@ inline Code codeOf(ChannelResult result, Code whenNotPowered)
         return Timeout;
     case ChannelResult::NotSupported:
         return NotSupportedByReader;
+    case ChannelResult::CardReset:
+        return CardResetElsewhere;
     case ChannelResult::TransmissionError:
         break;
     }

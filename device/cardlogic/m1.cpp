@@ -88,6 +88,13 @@ Code m1Authenticate(Channel &channel, unsigned char keyType, unsigned char secto
     if (block < 0)
         return M1BadSector;
 
+    // The UID check, LOAD KEYS and GENERAL AUTHENTICATE as one: no other
+    // program may load its key into the slot between the last two.
+    if (const Code ready = powered(channel); ready != Ok)
+        return ready;
+    ChannelTransaction transaction(channel);
+    if (transaction.result() != ChannelResult::Ok)
+        return m1CodeOf(transaction.result());
     Bytes cardUid;
     const Code found = readUid(channel, cardUid);
     if (found != Ok)

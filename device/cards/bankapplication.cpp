@@ -16,7 +16,7 @@ constexpr unsigned char transactionLogSfi = 11;
 constexpr unsigned char loadLogSfi = 12;
 constexpr std::size_t logCapacity = 10;
 
-const Bytes aid{0xA0, 0x00, 0x00, 0x03, 0x33, 0x01, 0x01, 0x01};
+const Bytes debitAid{0xA0, 0x00, 0x00, 0x03, 0x33, 0x01, 0x01, 0x01};
 
 Bytes bytes(std::initializer_list<unsigned char> list)
 {
@@ -51,7 +51,7 @@ const Bytes cdol1 =
     bytes({0x9F, 0x02, 0x06, 0x9F, 0x03, 0x06, 0x9F, 0x1A, 0x02, 0x95, 0x05, 0x5F, 0x2A, 0x02,
            0x9A, 0x03, 0x9C, 0x01, 0x9F, 0x37, 0x04, 0x9F, 0x21, 0x03, 0x9F, 0x4E, 0x14});
 const Bytes cdol2 = bytes({0x8A, 0x02, 0x9F, 0x37, 0x04, 0x95, 0x05});
-constexpr std::size_t pdolLength = 33, cdol1Length = 52, cdol2Length = 11;
+constexpr std::size_t cdol1Length = 52, cdol2Length = 11;
 // Where CDOL1 puts each value the log keeps.
 struct Field
 {
@@ -67,6 +67,44 @@ const Bytes transactionLogFormat =
 // Each load record: these values, then the PUT DATA P1 P2 that loaded the
 // balance and the balance before and after.
 const Bytes loadLogFormat = bytes({0x9A, 0x03, 0x9F, 0x21, 0x03, 0x9F, 0x36, 0x02});
+
+// The length of the values a DOL asks for, and where a tag's value starts
+// among them (nothing when the DOL does not ask for it).
+std::size_t dolLength(const Bytes &dol, uint16_t wanted, std::optional<std::size_t> &offset)
+{
+    std::size_t total = 0;
+    for (std::size_t at = 0; at < dol.size();) {
+        uint16_t tag = dol[at++];
+        if ((tag & 0x1F) == 0x1F && at < dol.size())
+            tag = static_cast<uint16_t>(tag << 8 | dol[at++]);
+        if (at >= dol.size())
+            break;
+        if (tag == wanted)
+            offset = total;
+        total += dol[at++];
+    }
+    return total;
+}
+
+// The data of template 83 in GET PROCESSING OPTIONS, its length in BER's
+// short or long form; nothing when the template is malformed.
+std::optional<Bytes> processingData(const Bytes &data)
+{
+    if (data.size() < 2 || data[0] != 0x83)
+        return std::nullopt;
+    std::size_t length = data[1], start = 2;
+    if (data[1] == 0x81 && data.size() >= 3) {
+        length = data[2];
+        start = 3;
+        if (length < 0x80)
+            return std::nullopt;
+    } else if (data[1] >= 0x80) {
+        return std::nullopt;
+    }
+    if (data.size() != start + length)
+        return std::nullopt;
+    return Bytes(data.begin() + static_cast<std::ptrdiff_t>(start), data.end());
+}
 
 Bytes slice(const Bytes &data, Field field)
 {
@@ -125,29 +163,50 @@ Bytes simulatedScriptMac(uint16_t atc, const Bytes &arqc, const Bytes &header, c
     return digest("MAC" + raw(counter(atc)) + raw(arqc) + raw(header) + raw(value), 4);
 }
 
-Bytes bankApplicationFci()
+BankProfile userDebitProfile(bool contactless)
 {
-    return tlv(
-        0x6F,
-        concat(
-            {tlv(0x84, aid),
-             tlv(0xA5, concat({tlv(0x50, ascii("DEBIT CARD")), tlv(0x87, {0x01}), tlv(0x9F38, pdol),
-                               tlv(0x5F2D, ascii("zh")),
-                               tlv(0xBF0C, concat({tlv(0x9F4D, {transactionLogSfi, logCapacity}),
-                                                   tlv(0xDF4D, {loadLogSfi, logCapacity})}))}))}));
+    BankProfile profile;
+    profile.aid = debitAid;
+    profile.pdol = pdol;
+    profile.quickFlow = contactless;
+    return profile;
 }
 
-std::vector<Bytes> bankRecords(unsigned char sfi)
+Bytes bankApplicationFci(const BankProfile &profile)
+{
+    Bytes proprietary = concat({tlv(0x50, ascii(profile.label))});
+    if (profile.priority != 0)
+        proprietary =
+            concat({proprietary, tlv(0x87, {static_cast<unsigned char>(profile.priority)})});
+    proprietary = concat({proprietary, tlv(0x9F38, profile.pdol.empty() ? pdol : profile.pdol),
+                          tlv(0x5F2D, ascii("zh")),
+                          tlv(0xBF0C, concat({tlv(0x9F4D, {transactionLogSfi, logCapacity}),
+                                              tlv(0xDF4D, {loadLogSfi, logCapacity})}))});
+    return tlv(0x6F, concat({tlv(0x84, profile.aid), tlv(0xA5, proprietary)}));
+}
+
+namespace {
+
+// Track 2 equivalent data, its discretionary data, and track 1's of a PAN.
+std::string track2(const BankProfile &profile)
+{
+    return std::string(profile.pan) + "D30122201234567800000";
+}
+
+} // namespace
+
+std::vector<Bytes> bankRecords(unsigned char sfi, const BankProfile &profile)
 {
     if (sfi == 1) {
-        return {tlv(0x70, concat({tlv(0x57, bcd("6999002000123451D30122201234567800000")),
-                                  tlv(0x5F20, gb18030("陈思远")),
-                                  tlv(0x9F1F, ascii("B6999002000123451^CHEN/SIYUAN^"
-                                                    "30122200000000000000")),
-                                  tlv(0x9F61, ascii("990106198807150034")), tlv(0x9F62, {0x00})}))};
+        const std::string trackOne =
+            "B" + std::string(profile.pan) + "^CHEN/SIYUAN^30122200000000000000";
+        return {
+            tlv(0x70, concat({tlv(0x57, bcd(track2(profile).c_str())),
+                              tlv(0x5F20, gb18030("陈思远")), tlv(0x9F1F, ascii(trackOne.c_str())),
+                              tlv(0x9F61, ascii("990106198807150034")), tlv(0x9F62, {0x00})}))};
     }
     if (sfi == 2) {
-        return {tlv(0x70, concat({tlv(0x5A, bcd("6999002000123451")), tlv(0x5F24, bcd("301231")),
+        return {tlv(0x70, concat({tlv(0x5A, bcd(profile.pan)), tlv(0x5F24, bcd("301231")),
                                   tlv(0x5F25, bcd("250101")), tlv(0x5F34, {0x01}),
                                   tlv(0x9F08, {0x00, 0x30}), tlv(0x8C, cdol1), tlv(0x8D, cdol2)}))};
     }
@@ -156,17 +215,24 @@ std::vector<Bytes> bankRecords(unsigned char sfi)
 
 namespace {
 
-Bytes directoryEntry()
+Bytes directoryEntries(const std::vector<BankProfile> &applications)
 {
-    return tlv(0x61, concat({tlv(0x4F, aid), tlv(0x50, ascii("DEBIT CARD")), tlv(0x87, {0x01})}));
+    Bytes entries;
+    for (const BankProfile &profile : applications) {
+        Bytes entry = concat({tlv(0x4F, profile.aid), tlv(0x50, ascii(profile.label))});
+        if (profile.priority != 0)
+            entry = concat({entry, tlv(0x87, {static_cast<unsigned char>(profile.priority)})});
+        entries = concat({entries, tlv(0x61, entry)});
+    }
+    return entries;
 }
 
 } // namespace
 
-Bytes proximityDirectoryFci()
+Bytes proximityDirectoryFci(const std::vector<BankProfile> &applications)
 {
     return tlv(0x6F, concat({tlv(0x84, ascii("2PAY.SYS.DDF01")),
-                             tlv(0xA5, tlv(0xBF0C, directoryEntry()))}));
+                             tlv(0xA5, tlv(0xBF0C, directoryEntries(applications)))}));
 }
 
 Bytes paymentDirectoryFci()
@@ -174,14 +240,15 @@ Bytes paymentDirectoryFci()
     return tlv(0x6F, concat({tlv(0x84, ascii("1PAY.SYS.DDF01")), tlv(0xA5, tlv(0x88, {0x01}))}));
 }
 
-Bytes paymentDirectoryRecord()
+Bytes paymentDirectoryRecord(const std::vector<BankProfile> &applications)
 {
-    return tlv(0x70, directoryEntry());
+    return tlv(0x70, directoryEntries(applications));
 }
 
-BankApplication::BankApplication()
-    : m_atc(0x0012), m_lastOnlineAtc(0x0012), m_balance(bcd("000000012345")),
-      m_balanceLimit(bcd("000000100000")), m_singleLimit(bcd("000000050000"))
+BankApplication::BankApplication(BankProfile profile)
+    : m_profile(std::move(profile)), m_atc(0x0012), m_lastOnlineAtc(0x0012),
+      m_balance(bcd("000000012345")), m_balanceLimit(bcd("000000100000")),
+      m_singleLimit(bcd("000000050000"))
 {
     // Newest first, as the card's cyclic log files keep them.
     m_transactions = {
@@ -237,15 +304,37 @@ BankApplication::respond(unsigned char cla, unsigned char ins, unsigned char p1,
 
 std::pair<Bytes, uint16_t> BankApplication::getProcessingOptions(const Bytes &data)
 {
-    if (data.size() != pdolLength + 2 || data[0] != 0x83 || data[1] != pdolLength)
+    const Bytes &list = m_profile.pdol.empty() ? pdol : m_profile.pdol;
+    std::optional<std::size_t> qualifiers;
+    const std::size_t length = dolLength(list, 0x9F66, qualifiers);
+    const std::optional<Bytes> values = processingData(data);
+    if (!values || values->size() != length)
         return {{}, SwWrongLength};
+    if (m_profile.refusesProcessing)
+        return {{}, SwConditionsNotMet};
+    const bool quick = m_profile.quickFlow && qualifiers && ((*values)[*qualifiers] & 0x20);
+    if (m_profile.quickOnly && !quick)
+        return {{}, SwConditionsNotMet};
     endTransaction();
     ++m_atc;
-    m_step = Step::Processing;
     // Issuer authentication is supported (AIP byte 1 bit 3), so the terminal
     // sends the ARPC with EXTERNAL AUTHENTICATE; CDOL2 does not ask for it.
+    const Bytes aip{0x7C, 0x00};
     const Bytes afl{0x08, 0x01, 0x01, 0x00, 0x10, 0x01, 0x01, 0x01};
-    return {tlv(0x77, concat({tlv(0x82, {0x7C, 0x00}), tlv(0x94, afl)})), SwSuccess};
+    if (!quick) {
+        m_step = Step::Processing;
+        return {tlv(0x77, concat({tlv(0x82, aip), tlv(0x94, afl)})), SwSuccess};
+    }
+    // The quick flow: the ARQC over the PDOL's data, with track 2 and the
+    // PAN sequence number, the rest of the card data in the AFL's records.
+    m_arqc = simulatedCryptogram(0x80, m_atc, *values);
+    m_step = Step::QuickDone;
+    const Bytes issuerData{0x07, 0x01, 0x01, 0x03, 0xA0, 0x00, 0x00,
+                           0x01, 0x0A, 0x01, 0x00, 0x00, 0x00, 0x00};
+    return {tlv(0x77, concat({tlv(0x82, aip), tlv(0x94, afl), tlv(0x9F36, counter(m_atc)),
+                              tlv(0x9F26, m_arqc), tlv(0x9F27, {0x80}), tlv(0x9F10, issuerData),
+                              tlv(0x57, bcd(track2(m_profile).c_str())), tlv(0x5F34, {0x01})})),
+            SwSuccess};
 }
 
 std::pair<Bytes, uint16_t> BankApplication::generateAc(unsigned char p1, const Bytes &data)
@@ -290,7 +379,7 @@ std::pair<Bytes, uint16_t> BankApplication::generateAc(unsigned char p1, const B
 
 std::pair<Bytes, uint16_t> BankApplication::externalAuthenticate(const Bytes &data)
 {
-    if (m_step != Step::ArqcSent || m_externalAuthenticateTried)
+    if ((m_step != Step::ArqcSent && m_step != Step::QuickDone) || m_externalAuthenticateTried)
         return {{}, SwConditionsNotMet};
     if (data.size() != 10)
         return {{}, SwWrongLength};

@@ -28,18 +28,42 @@ Bytes simulatedArpc(const Bytes &arqc, const Bytes &responseCode);
 // The MAC that ends the data of an issuer script command for this card.
 Bytes simulatedScriptMac(uint16_t atc, const Bytes &arqc, const Bytes &header, const Bytes &value);
 
+// What sets one simulated payment application apart from another.
+struct BankProfile
+{
+    Bytes aid;
+    const char *label = "DEBIT CARD";
+    const char *pan = "6999002000123451";
+    int priority = 1; // 87 in its FCI and directory entry; 0 for none
+    Bytes pdol;       // empty: the user card's
+    // The quick contactless flow (qPBOC): a GET PROCESSING OPTIONS whose
+    // terminal transaction qualifiers (9F66) set byte 1 bit 6 is answered
+    // with the ARQC.
+    bool quickFlow = false;
+    bool quickOnly = false;         // nothing but the quick flow: other GPOs get 6985
+    bool refusesProcessing = false; // 6985 to every GET PROCESSING OPTIONS
+};
+
+// The user card's debit application; through a contactless interface it
+// offers the quick flow as well.
+BankProfile userDebitProfile(bool contactless);
+
 // The application's FCI (answer to SELECT by its AID), its data records by
 // short EF identifier, and the FCIs of the payment system directories.
-Bytes bankApplicationFci();
-std::vector<Bytes> bankRecords(unsigned char sfi);
-Bytes proximityDirectoryFci(); // 2PAY.SYS.DDF01
-Bytes paymentDirectoryFci();   // 1PAY.SYS.DDF01, its directory in SFI 1
-Bytes paymentDirectoryRecord();
+Bytes bankApplicationFci(const BankProfile &profile = userDebitProfile(false));
+std::vector<Bytes> bankRecords(unsigned char sfi,
+                               const BankProfile &profile = userDebitProfile(false));
+// A directory entry (61) for each application, in this order.
+Bytes proximityDirectoryFci(const std::vector<BankProfile> &applications = {
+                                userDebitProfile(false)}); // 2PAY.SYS.DDF01
+Bytes paymentDirectoryFci();                               // 1PAY.SYS.DDF01, its directory in SFI 1
+Bytes paymentDirectoryRecord(const std::vector<BankProfile> &applications = {
+                                 userDebitProfile(false)});
 
 class BankApplication
 {
 public:
-    BankApplication();
+    explicit BankApplication(BankProfile profile = userDebitProfile(false));
 
     // Forget the transaction in progress (a reset or power off).
     void endTransaction();
@@ -59,12 +83,15 @@ private:
     std::pair<Bytes, uint16_t> putData(unsigned char p1, unsigned char p2, const Bytes &data);
     void logTransaction();
 
+    BankProfile m_profile;
     uint16_t m_atc;
     uint16_t m_lastOnlineAtc;
     Bytes m_balance, m_balanceLimit, m_singleLimit;
     std::deque<Bytes> m_transactions, m_loads;
 
-    enum class Step { Selected, Processing, ArqcSent, Completed };
+    // QuickDone: the quick flow's ARQC is out; the issuer's answer may come
+    // with EXTERNAL AUTHENTICATE and scripts, but no GENERATE AC.
+    enum class Step { Selected, Processing, ArqcSent, QuickDone, Completed };
     Step m_step = Step::Selected;
     Bytes m_cdol1Data, m_arqc;
     bool m_issuerAuthenticated = false;

@@ -67,7 +67,7 @@ const CardFile &userCard()
                           {
                               // Holder: identity number, name and place of birth
                               // (GB18030), gender and ethnic group codes, birth date.
-                              recordFile(0x0008, 0x08,
+                              recordFile(0xEF06, 0x08,
                                          {
                                              tlv(0x08, ascii("990106198807150034")),
                                              tlv(0x09, {0xB3, 0xC2, 0xCB, 0xBC, 0xD4, 0xB6}),
@@ -86,6 +86,52 @@ const CardFile &userCard()
             paymentDf(0, ascii("1PAY.SYS.DDF01"), paymentDirectoryFci(),
                       {recordFile(0, 0x01, {paymentDirectoryRecord()})}),
             paymentDf(0, ascii("2PAY.SYS.DDF01"), proximityDirectoryFci(), {}),
+        });
+    return mf;
+}
+
+const CardFile &socialSecurityCard()
+{
+    const auto byNumber = [](CardFile file) {
+        file.byNumberOnly = true;
+        return file;
+    };
+    // Text items padded with blanks to their fixed lengths, as issued.
+    const auto padded = [](Bytes text, std::size_t length) {
+        text.resize(std::max(length, text.size()), ' ');
+        return text;
+    };
+    static const CardFile mf = dedicatedFile(
+        masterFileId, {}, {},
+        {
+            dedicatedFile(0x1001, socialSecurityName, "SOCIAL SECURITY",
+                          {
+                              byNumber(recordFile(
+                                  0xEF05, 0,
+                                  {
+                                      tlv(0x01, {0x99, 0x02, 0x00, 0xD1, 0x56, 0x00, 0x00, 0x05,
+                                                 0x00, 0xB7, 0x31, 0x4C, 0x09, 0x2E, 0x5D, 0x68}),
+                                      tlv(0x02, ascii("3")),
+                                      tlv(0x03, ascii("3.00")),
+                                      tlv(0x04, padded(ascii("990203"), 12)),
+                                      tlv(0x05, {0x20, 0x25, 0x06, 0x30}),
+                                      tlv(0x06, {0x20, 0x35, 0x06, 0x29}),
+                                      tlv(0x07, ascii("M28391047")),
+                                      tlv(0x08, {0x02}),
+                                  })),
+                              byNumber(recordFile(
+                                  0xEF06, 0,
+                                  {
+                                      tlv(0x08, ascii("990203199104220027")),
+                                      tlv(0x09, padded({0xC1, 0xD6, 0xCF, 0xFE, 0xD6, 0xDB}, 30)),
+                                      tlv(0x0A, ascii("2")),
+                                      tlv(0x0B, ascii("01")),
+                                      tlv(0x0C, padded({0xD4, 0xC6, 0xCF, 0xAA, 0xCA, 0xA1, 0xB0,
+                                                        0xD7, 0xCA, 0xAF, 0xCF, 0xD8},
+                                                       20)),
+                                      tlv(0x0D, {0x19, 0x91, 0x04, 0x22}),
+                                  })),
+                          }),
         });
     return mf;
 }
@@ -316,6 +362,8 @@ Bytes readRecord(CardSession &session, const Command &command)
         if (command.p1 <= ef->records.size())
             record = &ef->records[command.p1 - 1];
     } else {
+        if (ef->byNumberOnly)
+            return status(SwWrongP1P2);
         for (const Bytes &candidate : ef->records) {
             if (!candidate.empty() && candidate.front() == command.p1) {
                 record = &candidate;
@@ -393,8 +441,13 @@ Bytes respond(CardSession &session, const unsigned char *bytes, std::size_t leng
     const bool wellFormed = parse(bytes, length, command);
     if (command.ins != 0xC0)
         session.heldBack.clear();
-    if (wellFormed && session.bank && session.currentDf && session.currentDf->payment) {
-        if (auto reply = session.bank->respond(command.cla, command.ins, command.p1, command.p2,
+    const CardFile *df = session.currentDf;
+    BankApplication *bank = session.banks && df && df->payment
+                                    && df->application < session.banks->size()
+                                ? &(*session.banks)[df->application]
+                                : nullptr;
+    if (wellFormed && bank) {
+        if (auto reply = bank->respond(command.cla, command.ins, command.p1, command.p2,
                                                command.data)) {
             if (reply->second != SwSuccess)
                 return status(reply->second);

@@ -6,7 +6,7 @@
 // part of the simulated reader that sees bytes typed by the operator, so it is
 // kept free of the reader's state and reachable by tests and fuzz targets.
 //
-// Short APDUs only (Lc and Le of one byte). While the payment application is
+// Short APDUs only (Lc and Le of one byte). While a payment application is
 // selected, its BankApplication answers GET PROCESSING OPTIONS, GENERATE AC,
 // GET DATA (class 80), EXTERNAL AUTHENTICATE, PUT DATA with secure messaging
 // (class 84) and READ RECORD of its log files. Commands of class 00:
@@ -15,7 +15,8 @@
 //                      04 by DF name; P2 00 answers the FCI, 0C nothing.
 //   READ RECORD (B2)   P2 bits 8-4 a short EF identifier (0: current EF),
 //                      bits 3-1 100: record number P1, 000: first record
-//                      whose identifier (its TLV tag) is P1.
+//                      whose identifier (its TLV tag) is P1 (6A86 from an
+//                      EF that reads by number only).
 //   GET CHALLENGE (84) Le 04 or 08.
 //   GET RESPONSE (C0)  the data held back by the previous command.
 // A command that produces data but carries no Le (as a T=0 terminal sends
@@ -49,8 +50,10 @@ struct CardFile
     unsigned char sfi = 0; // short EF identifier; EFs only, 0 when none
     std::vector<Bytes> records;
     std::vector<CardFile> children;
-    Bytes fci;            // DFs: answered to SELECT instead of the built FCI
-    bool payment = false; // the DF of the payment application (BankApplication)
+    Bytes fci;                     // DFs: answered to SELECT instead of the built FCI
+    bool payment = false;          // the DF of a payment application (BankApplication)
+    unsigned char application = 0; // payment DFs: which of the card's applications
+    bool byNumberOnly = false;     // EFs: READ RECORD by identifier answers 6A86
 };
 
 // What the card remembers between two commands while it is powered.
@@ -61,7 +64,9 @@ struct CardSession
     const CardFile *currentEf = nullptr;
     Bytes heldBack;                  // for GET RESPONSE
     uint64_t randomState = 1;        // GET CHALLENGE; never 0
-    BankApplication *bank = nullptr; // answers for the DF marked payment
+    // The card's payment applications; a DF marked payment is answered by
+    // the one its application number names.
+    std::vector<BankApplication> *banks = nullptr;
 };
 
 // A session on a freshly reset card: the MF selected, nothing held back.
@@ -75,9 +80,13 @@ Bytes respond(CardSession &session, const unsigned char *command, std::size_t le
 uint16_t statusWord(const Bytes &response);
 
 // The simulated cards. The user card (full-size slot and both contactless
-// interfaces) carries a social security application, the record file EF05
-// under the MF and a debit application; the PSAM carries its own application.
+// interfaces) carries a social security application with its holder file
+// EF06 (SFI 08), the card file EF05 under the MF and a debit application; the
+// PSAM carries its own application. The third-generation social security card
+// keeps EF05 and EF06 inside its application, without short identifiers, and
+// reads records by number only.
 const CardFile &userCard();
 const CardFile &psamCard();
+const CardFile &socialSecurityCard();
 
 } // namespace sim

@@ -40,15 +40,19 @@ public:
 
 // The cards of the simulated reader.
 enum class CardKind {
-    User,          // CPU user card in the full-size contact slot
-    UserTypeA,     // the same card through the contactless interface, type A
-    UserTypeB,     // the same card through the contactless interface, type B
-    Psam1,         // security modules in the three PSAM slots
+    User,      // CPU user card in the full-size contact slot
+    UserTypeA, // the same card through the contactless interface, type A
+    UserTypeB, // the same card through the contactless interface, type B
+    Psam1,     // security modules in the three PSAM slots
     Psam2,
     Psam3,
-    M1,            // 1 KB M1 card behind a PC/SC contactless reader: it answers
-                   // the reader's storage-card commands (FF CA, FF 82, FF 86,
-                   // FF B0, FF D6)
+    M1,               // 1 KB M1 card behind a PC/SC contactless reader: it answers
+                      // the reader's storage-card commands (FF CA, FF 82, FF 86,
+                      // FF B0, FF D6)
+    SocialSecurity,   // CPU card of the third generation: social security only
+    MultiApplication, // payment cards of paymentcards.h: several applications
+    QuickOnly,        // (contact), the quick contactless flow only, a PDOL of
+    LongPdol,         // 130 bytes (contact)
 };
 
 std::unique_ptr<SimulatedCard> makeCard(CardKind kind);

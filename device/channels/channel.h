@@ -5,6 +5,8 @@
 //             SCardReconnect, then SCardStatus for the ATR)
 //   transmit  one command APDU, one response APDU               (SCardTransmit)
 //   powerOff  end the connection and power the card down        (SCardDisconnect)
+//   beginTransaction / endTransaction   exclusive use for a sequence of commands
+//             (SCardBeginTransaction / SCardEndTransaction)
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,8 @@ enum class ChannelResult {
     NoReader,           // no reader at all
     Timeout,            // the reader did not answer in time
     NotSupported,       // the reader cannot do what was asked
+    CardReset,          // another program reset the card: this session is over,
+                        // the channel goes on with the card as the reset left it
 };
 
 class Channel
@@ -46,6 +50,13 @@ public:
     virtual void powerOff() = 0;
 
     virtual bool isPowered() const = 0;
+
+    // The ATR of the card's present session, read without a reset.
+    virtual ChannelResult currentAtr(Bytes &atr)
+    {
+        atr.clear();
+        return ChannelResult::NotSupported;
+    }
 
     // Changes whenever the card's session ends: a power-on or reset by this
     // program, a power-off, or a reset by another program sharing the card.

@@ -49,6 +49,24 @@ ChannelResult PcscChannel::connect()
     return channelResultOf(result);
 }
 
+bool PcscChannel::acknowledgedReset(LONG result)
+{
+    if (result != SCARD_W_RESET_CARD || !m_connected)
+        return false;
+    // The card keeps its power and the state the other program's reset gave
+    // it; whatever this program had selected on it is gone.
+    ++m_session;
+    if (SCardReconnect(m_card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                       SCARD_LEAVE_CARD, &m_protocol)
+        != SCARD_S_SUCCESS) {
+        // Removed or gone with pcscd meanwhile: the next power-on connects anew.
+        SCardDisconnect(m_card, SCARD_LEAVE_CARD);
+        m_connected = false;
+        m_transactions = 0;
+    }
+    return true;
+}
+
 ChannelResult PcscChannel::readAtr(Bytes &atr)
 {
     char name[MAX_READERNAME] = {};
@@ -57,8 +75,13 @@ ChannelResult PcscChannel::readAtr(Bytes &atr)
     DWORD protocol = 0;
     unsigned char answer[MAX_ATR_SIZE] = {};
     DWORD answerLength = sizeof answer;
-    const LONG result =
-        SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
+    LONG result = SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
+    if (acknowledgedReset(result)) {
+        // Reset elsewhere between our reset and this call: the ATR is the same.
+        nameLength = sizeof name;
+        answerLength = sizeof answer;
+        result = SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
+    }
     if (result != SCARD_S_SUCCESS)
         return channelResultOf(result);
     atr.assign(answer, answer + std::min<DWORD>(answerLength, sizeof answer));
@@ -78,6 +101,7 @@ ChannelResult PcscChannel::powerOn(Bytes &atr)
         // a new connection tells which, and finds a card put in again.
         SCardDisconnect(m_card, SCARD_LEAVE_CARD);
         m_connected = false;
+        m_transactions = 0;
     }
     const ChannelResult connected = connect();
     if (connected != ChannelResult::Ok)
@@ -101,6 +125,9 @@ ChannelResult PcscChannel::transmit(const unsigned char *command, std::size_t le
     DWORD received = static_cast<DWORD>(m_received.size());
     const LONG result = SCardTransmit(m_card, protocol, command, static_cast<DWORD>(length),
                                       nullptr, m_received.data(), &received);
+    // The command was not sent: the card logic learns that its session ended.
+    if (acknowledgedReset(result))
+        return ChannelResult::CardReset;
     if (result != SCARD_S_SUCCESS)
         return channelResultOf(result);
     response.assign(m_received.begin(),
@@ -108,8 +135,54 @@ ChannelResult PcscChannel::transmit(const unsigned char *command, std::size_t le
     return ChannelResult::Ok;
 }
 
+std::uint64_t PcscChannel::session() const
+{
+    if (m_connected) {
+        // The channel is never const itself: only the interface is.
+        auto *self = const_cast<PcscChannel *>(this);
+        char name[MAX_READERNAME] = {};
+        DWORD nameLength = sizeof name;
+        DWORD state = 0;
+        DWORD protocol = 0;
+        unsigned char answer[MAX_ATR_SIZE] = {};
+        DWORD answerLength = sizeof answer;
+        self->acknowledgedReset(
+            SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength));
+    }
+    return m_session;
+}
+
+ChannelResult PcscChannel::beginTransaction()
+{
+    if (!m_connected)
+        return ChannelResult::NotPowered;
+    // Nested operations share the outer transaction.
+    if (m_transactions > 0) {
+        ++m_transactions;
+        return ChannelResult::Ok;
+    }
+    LONG result = SCardBeginTransaction(m_card);
+    // Acknowledged, the reset only ends the session that was; the operation
+    // about to run starts from the card's reset state.
+    if (acknowledgedReset(result) && m_connected)
+        result = SCardBeginTransaction(m_card);
+    if (result != SCARD_S_SUCCESS)
+        return channelResultOf(result);
+    m_transactions = 1;
+    return ChannelResult::Ok;
+}
+
+void PcscChannel::endTransaction()
+{
+    if (m_transactions == 0 || --m_transactions > 0)
+        return;
+    if (m_connected)
+        SCardEndTransaction(m_card, SCARD_LEAVE_CARD);
+}
+
 void PcscChannel::powerOff()
 {
+    m_transactions = 0;
     if (m_connected) {
         SCardDisconnect(m_card, SCARD_UNPOWER_CARD);
         ++m_session;

@@ -2,7 +2,15 @@
 //   PcscContext  the connection to pcscd, established again when pcscd restarts
 //   PcscChannel  the card in one reader: SCardConnect (shared, T=0 or T=1),
 //                SCardReconnect for a reset, SCardStatus for the ATR,
-//                SCardTransmit, SCardDisconnect that unpowers the card
+//                SCardTransmit, SCardDisconnect that unpowers the card,
+//                SCardBeginTransaction / SCardEndTransaction around a
+//                sequence of commands
+// Another program sharing the card may reset it: pcscd then answers
+// SCARD_W_RESET_CARD to every call on our handle until we acknowledge it
+// with SCardReconnect (SCARD_LEAVE_CARD). The channel acknowledges it at once,
+// counts a new session, and reports CardReset for the call that met it; a
+// transaction that meets it begins anyway, as an operation starts from
+// the card's reset state.
 // Responses are passed on as the reader sent them: no GET RESPONSE for 61xx,
 // no resend for 6Cxx.
 #pragma once
@@ -63,19 +71,30 @@ public:
                            Bytes &response) override;
     void powerOff() override;
     bool isPowered() const override;
-    std::uint64_t session() const override { return m_session; }
+    // Asks pcscd first whether another program reset the card meanwhile,
+    // so that a reset is seen before any command is sent.
+    std::uint64_t session() const override;
+    ChannelResult beginTransaction() override;
+    void endTransaction() override;
+    ChannelResult currentAtr(Bytes &atr) override
+    {
+        return m_connected ? readAtr(atr) : ChannelResult::NotPowered;
+    }
 
     const std::string &readerName() const { return m_reader; }
 
 private:
     ChannelResult connect();
     ChannelResult readAtr(Bytes &atr);
+    // Takes note of a reset by another program: true when result was one.
+    bool acknowledgedReset(LONG result);
 
     PcscContext &m_context;
     std::string m_reader;
     SCARDHANDLE m_card = 0;
     DWORD m_protocol = 0;
     bool m_connected = false;
+    int m_transactions = 0; // nesting depth of our transaction
     std::uint64_t m_session = 0;
     Bytes m_received;
 };

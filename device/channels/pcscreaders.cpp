@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <reader.h>
 
+#include <cctype>
 #include <cstring>
 
 namespace device {
@@ -78,23 +79,151 @@ int chooseReader(const std::vector<PcscReaderState> &readers, const std::string 
     return -1;
 }
 
+namespace {
+
+const char contactlessKey[] = "contactless=";
+
+bool isKeyedItem(const std::string &item)
+{
+    return item.find('=') != std::string::npos;
+}
+
+// The ';'-separated items of the extended parameter.
+std::vector<std::string> extendedItems(const std::string &extended)
+{
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= extended.size()) {
+        const std::size_t end = std::min(extended.find(';', start), extended.size());
+        items.push_back(extended.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+std::string lowered(std::string text)
+{
+    for (char &c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+struct NameParts
+{
+    std::vector<std::string> words; // without interface words, lower case
+    std::string deviceIndex;        // the first NN of pcscd's "NN NN"; may be empty
+    bool contactless = false;
+};
+
+bool isTwoDigits(const std::string &word)
+{
+    return word.size() == 2 && std::isdigit(static_cast<unsigned char>(word[0]))
+           && std::isdigit(static_cast<unsigned char>(word[1]));
+}
+
+NameParts nameParts(const std::string &name)
+{
+    NameParts parts;
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : name + ' ') {
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(lowered(word));
+            word.clear();
+        }
+    }
+    if (words.size() >= 2 && isTwoDigits(words[words.size() - 1])
+        && isTwoDigits(words[words.size() - 2])) {
+        parts.deviceIndex = words[words.size() - 2];
+        words.resize(words.size() - 2);
+    }
+    for (const std::string &w : words) {
+        if (w == "contactless" || w == "picc" || w == "cl")
+            parts.contactless = true;
+        else if (w != "contact" && w != "icc")
+            parts.words.push_back(w);
+    }
+    return parts;
+}
+
+} // namespace
+
+int contactlessPartner(const std::vector<std::string> &names, int mainReader)
+{
+    const int count = static_cast<int>(names.size());
+    if (mainReader < 0 || mainReader >= count)
+        return -1;
+    const NameParts main = nameParts(names[mainReader]);
+    if (main.contactless || main.words.empty())
+        return -1;
+    std::vector<int> candidates, sameDevice;
+    for (int i = 0; i < count; ++i) {
+        if (i == mainReader)
+            continue;
+        const NameParts other = nameParts(names[i]);
+        if (!other.contactless || other.words != main.words)
+            continue;
+        candidates.push_back(i);
+        if (other.deviceIndex == main.deviceIndex)
+            sameDevice.push_back(i);
+    }
+    if (candidates.size() == 1)
+        return candidates.front();
+    return sameDevice.size() == 1 ? sameDevice.front() : -1;
+}
+
+int chooseContactlessReader(const std::vector<PcscReaderState> &readers, int mainReader,
+                            const std::array<int, 3> &psam, const std::string &extended)
+{
+    const int count = static_cast<int>(readers.size());
+    const auto usable = [&](int i) {
+        return i != mainReader && std::find(psam.begin(), psam.end(), i) == psam.end();
+    };
+    for (const std::string &item : extendedItems(extended)) {
+        if (item.compare(0, sizeof contactlessKey - 1, contactlessKey) != 0)
+            continue;
+        const std::string fragment = item.substr(sizeof contactlessKey - 1);
+        if (fragment.empty())
+            return -1;
+        for (int i = 0; i < count; ++i) {
+            if (usable(i) && readers[i].name.find(fragment) != std::string::npos)
+                return i;
+        }
+        return -1;
+    }
+    std::vector<std::string> names;
+    for (const PcscReaderState &reader : readers)
+        names.push_back(reader.name);
+    const int partner = contactlessPartner(names, mainReader);
+    return partner >= 0 && usable(partner) ? partner : -1;
+}
+
 std::array<int, 3> choosePsamReaders(const std::vector<PcscReaderState> &readers, int mainReader,
                                      const std::string &extended)
 {
     std::array<int, 3> psam{-1, -1, -1};
     const int count = static_cast<int>(readers.size());
     std::vector<std::string> fragments;
-    if (extended.empty()) {
+    bool named = false;
+    if (!extended.empty()) {
+        for (const std::string &item : extendedItems(extended)) {
+            if (isKeyedItem(item))
+                continue;
+            named = true;
+            if (fragments.size() < psam.size())
+                fragments.push_back(item);
+        }
+    }
+    // No PSAM items (nothing, or keyed items only): the SAM readers by name.
+    if (!named) {
+        fragments.clear();
         for (int i = 0; i < count && fragments.size() < psam.size(); ++i) {
             if (i != mainReader && readers[i].name.find("SAM") != std::string::npos)
                 fragments.push_back(readers[i].name);
-        }
-    } else {
-        std::size_t start = 0;
-        while (fragments.size() < psam.size() && start <= extended.size()) {
-            const std::size_t end = std::min(extended.find(';', start), extended.size());
-            fragments.push_back(extended.substr(start, end - start));
-            start = end + 1;
         }
     }
     for (std::size_t slot = 0; slot < fragments.size(); ++slot) {

@@ -31,9 +31,27 @@ int chooseReader(const std::vector<PcscReaderState> &readers, const std::string 
 // The readers of PSAM slots 11, 12 and 13 (-1: none). An extended parameter
 // names them by fragments separated by ';', in slot order; without one,
 // the readers whose names contain "SAM" take the slots in pcscd's order.
-// The main reader never serves as a PSAM reader.
+// The main reader never serves as a PSAM reader. Items of the form
+// key=value (contactless=...) are no PSAM items.
 std::array<int, 3> choosePsamReaders(const std::vector<PcscReaderState> &readers, int mainReader,
                                      const std::string &extended);
+
+// The reader of the contactless interface (slots 41, 42 and the M1 field)
+// when the device shows it as a reader of its own; -1 when the main reader
+// serves it. The item contactless=FRAGMENT of the extended parameter names
+// it (an empty fragment: none); without that item it is found by name (see
+// contactlessPartner). Never the main reader or a PSAM reader.
+int chooseContactlessReader(const std::vector<PcscReaderState> &readers, int mainReader,
+                            const std::array<int, 3> &psam, const std::string &extended);
+
+// The contactless half of the main reader of a dual-interface device, found
+// by name: a reader whose name is the main reader's with a contactless word
+// ("Contactless", "PICC", "CL") where the main one has a contact word
+// ("Contact", "ICC") or none, compared word by word without case and without
+// pcscd's trailing "NN NN" index. Several such readers: the one with the main
+// reader's device index (the first NN), and none if that does not decide.
+// -1 when there is no such reader, or the main reader is itself contactless.
+int contactlessPartner(const std::vector<std::string> &names, int mainReader);
 
 struct PcscReaderInfo
 {

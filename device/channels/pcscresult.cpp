@@ -28,14 +28,15 @@ ChannelResult channelResultOf(long pcscResult)
         return ChannelResult::CardRemoved;
     case SCARD_W_UNPOWERED_CARD:
         return ChannelResult::NotPowered;
+    case SCARD_W_RESET_CARD:
+        return ChannelResult::CardReset;
     case SCARD_E_TIMEOUT:
         return ChannelResult::Timeout;
     case SCARD_E_UNSUPPORTED_FEATURE:
     case SCARD_E_READER_UNSUPPORTED:
         return ChannelResult::NotSupported;
     default:
-        // Among them SCARD_W_RESET_CARD (another program reset the card, so
-        // the session is lost), SCARD_W_UNRESPONSIVE_CARD, SCARD_E_NOT_TRANSACTED,
+        // Among them SCARD_W_UNRESPONSIVE_CARD, SCARD_E_NOT_TRANSACTED,
         // SCARD_E_PROTO_MISMATCH, SCARD_E_SHARING_VIOLATION.
         return ChannelResult::TransmissionError;
     }

@@ -37,6 +37,14 @@ void SimulatedChannel::powerOff()
     m_powered = false;
 }
 
+ChannelResult SimulatedChannel::currentAtr(Bytes &atr)
+{
+    if (!m_powered)
+        return ChannelResult::NotPowered;
+    atr = m_card->answerToReset();
+    return ChannelResult::Ok;
+}
+
 bool SimulatedChannel::isPowered() const
 {
     return m_powered;

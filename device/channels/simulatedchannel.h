@@ -19,6 +19,7 @@ public:
                            Bytes &response) override;
     void powerOff() override;
     bool isPowered() const override;
+    ChannelResult currentAtr(Bytes &atr) override;
     std::uint64_t session() const override { return m_session; }
 
 private:

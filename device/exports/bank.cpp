@@ -32,7 +32,17 @@ TerminalState &terminal()
     return state;
 }
 
-std::vector<Channel *> bankChannels(int kind)
+struct BankChannel
+{
+    Channel *channel;
+    CardInterface interface;
+};
+
+// The channels an interface argument names, each with the flow its card
+// gets: the contact slot the contact flow (under argument 2 the contactless
+// one when a PC/SC card shows a contactless ATR there), slots 41 and 42 the
+// contactless flow.
+std::vector<BankChannel> bankChannels(int kind)
 {
     std::vector<unsigned char> slotNumbers;
     if (kind == 1)
@@ -41,13 +51,20 @@ std::vector<Channel *> bankChannels(int kind)
         slotNumbers = {0x01, 0x41, 0x42};
     else if (kind == 3)
         slotNumbers = {0x41, 0x42};
-    std::vector<Channel *> channels;
-    // A PC/SC reader has one card for all three slots: it is tried once.
+    std::vector<BankChannel> channels;
+    // A PC/SC reader with one card for all three slots tries it once.
     for (unsigned char slot : slotNumbers) {
         Code missing = Ok;
         Channel *channel = cpuChannel(slot, missing);
-        if (channel && std::find(channels.begin(), channels.end(), channel) == channels.end())
-            channels.push_back(channel);
+        const bool known =
+            std::any_of(channels.begin(), channels.end(),
+                        [channel](const BankChannel &c) { return c.channel == channel; });
+        if (!channel || known)
+            continue;
+        const CardInterface interface = slot != 0x01 ? CardInterface::Contactless
+                                        : kind == 2  ? CardInterface::ByAnswerToReset
+                                                     : CardInterface::Contact;
+        channels.push_back({channel, interface});
     }
     return channels;
 }
@@ -55,12 +72,12 @@ std::vector<Channel *> bankChannels(int kind)
 // Runs the operation on the first channel of the interface that has a card.
 template <typename Operation> Code onCard(int kind, Operation operation)
 {
-    const std::vector<Channel *> channels = bankChannels(kind);
+    const std::vector<BankChannel> channels = bankChannels(kind);
     if (channels.empty())
         return BadArgument;
     Code result = NoCard;
-    for (Channel *channel : channels) {
-        result = operation(*channel);
+    for (const BankChannel &channel : channels) {
+        result = operation(*channel.channel, channel.interface);
         if (result != NoCard)
             break;
     }
@@ -81,8 +98,9 @@ int64_t readLog(int kind, char *log, bool loads)
     if (!log)
         return NullArgument;
     std::string text;
-    const Code result = onCard(
-        kind, [&](Channel &channel) { return readBankLog(channel, loads, textBufferSize, text); });
+    const Code result = onCard(kind, [&](Channel &channel, CardInterface interface) {
+        return readBankLog(channel, loads, textBufferSize, text, interface);
+    });
     forgetPendingTransaction();
     if (result != Ok)
         return result;
@@ -106,8 +124,8 @@ int64_t IccGetCardInfo(int kind, const char *, const char *tags, char *cardData)
     if (letters.isEmpty())
         return BadArgument;
     std::string text;
-    const Code result = onCard(kind, [&](Channel &channel) {
-        return readBankCardData(channel, terminal().lastTransaction, letters, text);
+    const Code result = onCard(kind, [&](Channel &channel, CardInterface interface) {
+        return readBankCardData(channel, terminal().lastTransaction, letters, text, interface);
     });
     forgetPendingTransaction();
     if (result != Ok)
@@ -126,8 +144,9 @@ int64_t IccGetARQC(int kind, const char *txData, const char *, char *arqc, char 
     if (!elements || !sim::isUsableTransaction(*elements))
         return BadTransactionData;
     OnlineTransaction transaction;
-    const Code result = onCard(
-        kind, [&](Channel &channel) { return requestArqc(channel, text, *elements, transaction); });
+    const Code result = onCard(kind, [&](Channel &channel, CardInterface interface) {
+        return requestArqc(channel, text, *elements, transaction, interface);
+    });
     forgetPendingTransaction();
     if (result != Ok)
         return result;

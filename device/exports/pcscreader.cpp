@@ -19,6 +19,9 @@ Code PcscReader::open(const std::string &selector, const std::string &extended)
         if (psam[slot] >= 0)
             m_psam[slot] = std::make_unique<PcscChannel>(m_context, readers[psam[slot]].name);
     }
+    const int contactless = chooseContactlessReader(readers, chosen, psam, extended);
+    if (contactless >= 0)
+        m_contactless = std::make_unique<PcscChannel>(m_context, readers[contactless].name);
     return Ok;
 }
 
@@ -46,6 +49,8 @@ void PcscReader::powerOff()
 {
     if (m_card)
         m_card->powerOff();
+    if (m_contactless)
+        m_contactless->powerOff();
     for (auto &psam : m_psam) {
         if (psam)
             psam->powerOff();

@@ -1,6 +1,8 @@
 // A PC/SC reader opened with OpenDevice("PCSC", selector, extended): the card
-// in the chosen reader serves CPU slots 01, 41 and 42 and the M1 field; PSAM
-// slots 11 to 13 are further readers (pcscreaders.h, choosePsamReaders).
+// in the chosen reader serves CPU slot 01, and slots 41, 42 and the M1 field
+// unless the device shows its contactless interface as a reader of its own
+// (pcscreaders.h, chooseContactlessReader); PSAM slots 11 to 13 are further
+// readers (choosePsamReaders).
 #pragma once
 
 #include "errors.h"
@@ -19,6 +21,8 @@ public:
     Code open(const std::string &selector, const std::string &extended);
 
     PcscChannel &card() { return *m_card; }
+    // The contactless interface: its own reader's card, or the main one.
+    PcscChannel &contactless() { return m_contactless ? *m_contactless : *m_card; }
     // nullptr for a PSAM slot without a reader.
     PcscChannel *psam(int index) { return m_psam[index].get(); }
 
@@ -34,6 +38,7 @@ public:
 private:
     PcscContext m_context;
     std::unique_ptr<PcscChannel> m_card;
+    std::unique_ptr<PcscChannel> m_contactless;
     std::array<std::unique_ptr<PcscChannel>, 3> m_psam;
 };
 

@@ -47,9 +47,10 @@ Channel *pcscChannel(PcscReader &reader, unsigned char slot, Code &whyNone)
 {
     switch (slot) {
     case 0x01:
+        return &reader.card();
     case 0x41:
     case 0x42:
-        return &reader.card();
+        return &reader.contactless();
     case 0x11:
     case 0x12:
     case 0x13:
@@ -78,7 +79,7 @@ Channel *cpuChannel(unsigned char slot, Code &whyNone)
 Channel &m1Channel()
 {
     if (PcscReader *reader = pcscReader())
-        return reader->card();
+        return reader->contactless();
     return simulatedField();
 }
 

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """An independent PC/SC client for the bank card: PPSE, SELECT, GET PROCESSING
 OPTIONS and READ RECORD of every record the AFL names, on the reader given as
-the first argument. Prints the record data of letters A B C D I J K L in the
-element form (letter, three-digit length, value), then the APDUs it sent."""
+the first argument. Its terminal transaction qualifiers offer the quick
+contactless flow. Prints the data of letters A B C D I J K L from the
+processing options and the records in the element form (letter, three-digit
+length, value), then the APDUs it sent, then the ARQC that the processing
+options carried (an empty line when they carried none)."""
 import sys
 
 from smartcard.System import readers
@@ -61,9 +64,16 @@ def main():
     aid = flatten(ppse, {})[0x4F]
     fci, sw = send([0x00, 0xA4, 0x04, 0x00, len(aid)] + list(aid) + [0x00])
     pdol = flatten(fci, {}).get(0x9F38, [])
-    length = sum(value for tag, value in dol_entries(pdol))
-    gpo, sw = send([0x80, 0xA8, 0x00, 0x00, length + 2, 0x83, length] + [0] * length + [0x00])
+    values = []
+    for tag, size in dol_entries(pdol):
+        # Terminal transaction qualifiers: the full and the quick contactless
+        # flow, an online cryptogram required; every other value zeros.
+        qualifiers = [0x66, 0x80, 0x00, 0x00] if tag == 0x9F66 else []
+        values += (qualifiers + [0] * size)[:size]
+    template = [0x83] + ([0x81] if len(values) >= 0x80 else []) + [len(values)] + values
+    gpo, sw = send([0x80, 0xA8, 0x00, 0x00, len(template)] + template + [0x00])
     objects = flatten(gpo, {})
+    arqc = bytes(objects.get(0x9F26, [])).hex().upper()
     if 0x94 not in objects:
         sys.exit("GET PROCESSING OPTIONS answered %s %04X" % (bytes(gpo).hex(), sw))
     afl = objects[0x94]
@@ -88,6 +98,7 @@ def main():
         out += letter + "%03d" % len(value) + value
     print(out)
     print(" ".join(sent))
+    print(arqc)
 
 
 def dol_entries(dol):

@@ -3,7 +3,7 @@
 // library receives the same arguments, and the trace holds every call in order
 // with its arguments, outputs and result.
 #include "fakedevice.h"
-#include "mainwindow.h"
+#include "tracedwindow.h"
 #include "windowtest.h"
 
 #include <QAbstractButton>
@@ -21,134 +21,9 @@
 #include <cstdlib>
 
 using namespace windowtest;
+using namespace tracedwindow;
 
 namespace {
-
-// What every named widget of the window shows, in creation order.
-QStringList widgetStates(const QWidget *window)
-{
-    QStringList states;
-    for (const QWidget *w : window->findChildren<QWidget *>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
-            continue;
-        QString shown;
-        if (auto *edit = qobject_cast<const QLineEdit *>(w))
-            shown = edit->text();
-        else if (auto *textEdit = qobject_cast<const QTextEdit *>(w))
-            shown = textEdit->toPlainText();
-        else if (auto *combo = qobject_cast<const QComboBox *>(w))
-            shown = combo->currentText();
-        else if (auto *button = qobject_cast<const QAbstractButton *>(w))
-            shown = button->text() + (button->isChecked() ? " checked" : "");
-        else if (auto *tabs = qobject_cast<const QTabWidget *>(w))
-            shown = QString::number(tabs->currentIndex());
-        else if (auto *label = qobject_cast<const QLabel *>(w)) {
-            const QImage image =
-                label->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
-            const QByteArray pixels(reinterpret_cast<const char *>(image.constBits()),
-                                    static_cast<int>(image.sizeInBytes()));
-            shown = label->text() + " pixmap "
-                    + QCryptographicHash::hash(pixels, QCryptographicHash::Sha1).toHex();
-        }
-        states << QStringLiteral("%1 %2 %3 %4")
-                      .arg(QLatin1String(w->metaObject()->className()), w->objectName(),
-                           w->isEnabled() ? "enabled" : "disabled", shown);
-    }
-    return states;
-}
-
-// Clicks control in a fresh window and returns the status and every widget.
-QStringList clickInNewWindow(const char *control)
-{
-    MainWindow window;
-    if (qstrcmp(control, "action") == 0)
-        confirmNextDialog();
-    click(&window, control);
-    return widgetStates(&window);
-}
-
-// Every tab's operations on the simulated reader with the form's defaults,
-// or a whole identity read as the README shows it. A step is a control,
-// optionally typing into a field first: "control:field=text". The predefined
-// GET CHALLENGE answers random bytes, so two SELECTs go to the CPU card.
-QStringList runSteps(bool everyTab)
-{
-    const QString steps =
-        everyTab
-            ? "action pushButton_22 pushButton_23 pushButton_24 pushButton_25 pushButton_27 "
-              "pushButton_26 pushButton_28 pushButton pushButton_2 pushButton pushButton_3 "
-              "pushButton_6 pushButton_7 pushButton_8:lineEdit_ARPC=0123456789ABCDEF "
-              "pushButton_9 pushButton_10 pushButton_11 pushButton_12 pushButton_13 "
-              "pushButton_14 pushButton_15:lineEdit_WBlockData=000102030405060708090A0B0C0D0E0F "
-              "pushButton_14 pushButton_16 pushButton_17 pushButton_18 "
-              "pushButton_19:comboBox_SendApdu=00A40000023F00 "
-              "pushButton_19:comboBox_SendApdu=00A4040008A000000333010101 "
-              "pushButton_20 pushButton_21 action_2"
-            : "action pushButton pushButton_3 action_2";
-    MainWindow window;
-    QStringList states;
-    for (const QString &step : steps.split(' ')) {
-        const QByteArray control = step.section(':', 0, 0).toLatin1();
-        if (const QString typing = step.section(':', 1); !typing.isEmpty())
-            setText(&window, typing.section('=', 0, 0).toLatin1(), typing.section('=', 1));
-        if (control == "action")
-            confirmNextDialog();
-        click(&window, control);
-        states << step << widgetStates(&window);
-    }
-    return states;
-}
-
-// The call lines of a trace without their timestamp and duration, e.g.
-// "CloseDevice(); result 0".
-QStringList tracedCalls(const QByteArray &trace)
-{
-    static const QRegularExpression call(QStringLiteral(
-        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z (\\w+\\(.*); \\d+ us$"));
-    QStringList calls;
-    for (const QByteArray &line : trace.split('\n')) {
-        const QRegularExpressionMatch match = call.match(QString::fromUtf8(line));
-        if (match.hasMatch())
-            calls << match.captured(1);
-    }
-    return calls;
-}
-
-QStringList entryNames(QStringList calls)
-{
-    for (QString &call : calls)
-        call = call.section(QLatin1Char('('), 0, 0);
-    return calls;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-struct Child
-{
-    QByteArray out;
-    QByteArray err;
-    int status;
-};
-
-// This test program in one of its child modes, with extra environment.
-Child runChild(const QStringList &arguments, const QStringList &environment)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("READER_SPY_LIBRARY"));
-    env.remove(QStringLiteral("READER_SPY_LOG"));
-    for (const QString &setting : environment)
-        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
-    process.setProcessEnvironment(env);
-    process.start(QCoreApplication::applicationFilePath(), arguments);
-    process.waitForFinished(60000);
-    return {process.readAllStandardOutput(), process.readAllStandardError(), process.exitCode()};
-}
 
 // The terminal draws a new unpredictable number (9F37) for every ARQC, so the
 // cryptogram (9F26, the ARQC text) differs between two runs: those values are
@@ -183,6 +58,8 @@ private slots:
         m_log = m_dir.filePath(QStringLiteral("fake.trace"));
         qputenv("READER_SPY_LIBRARY", fakePath.toUtf8());
         qputenv("READER_SPY_LOG", m_log.toUtf8());
+        // The whole record, to compare it byte for byte.
+        qputenv("READER_SPY_REDACT", "0");
     }
     void init() { fakedevice::reset(); }
     void cleanup() { QCOMPARE(takeWarnings(), QStringList()); }
@@ -239,17 +116,18 @@ private slots:
         QTest::newRow("numbers in, GB18030 record out")
             << QByteArray("pushButton") << QByteArray("IdReadCard") << qint64(0)
             << B{QByteArray("\xD5\xC5\xC8\xFD:\"A\\\n")} << C{}
-            << "IdReadCard(port=0, mode=1, flags=0) -> "
+            << "IdReadCard(port=0, mode=1, record[10240], flags=0) -> "
                "record=\"\\xD5\\xC5\\xC8\\xFD:\\x22A\\x5C\\x0A\"; result 0";
         QTest::newRow("text full, no zero byte")
             << QByteArray("pushButton_21") << QByteArray("QrRead") << qint64(0)
             << B{QByteArray(600, 'Q')} << C{}
-            << "QrRead(timeout=10) -> content=\"" + QString(512, 'Q')
+            << "QrRead(content[512], timeout=10) -> content=\"" + QString(512, 'Q')
                    + "\" (no zero byte in 512); result 0";
         QTest::newRow("two UTF-8 outputs")
             << QByteArray("pushButton_24") << QByteArray("TerminalGetFirmVersion") << qint64(0)
             << B{"固件 1.0", "HW-2"} << C{}
-            << "TerminalGetFirmVersion() -> firmware=\"固件 1.0\", hardware=\"HW-2\"; result 0";
+            << "TerminalGetFirmVersion(firmware[256], hardware[256]) -> firmware=\"固件 1.0\", "
+               "hardware=\"HW-2\"; result 0";
         QTest::newRow("bytes in by contract")
             << QByteArray("pushButton_13") << QByteArray("M1Authentication") << qint64(-54) << B{}
             << C{}
@@ -258,12 +136,12 @@ private slots:
         QTest::newRow("count beyond the buffer")
             << QByteArray("pushButton_3") << QByteArray("IdReadSn") << qint64(0)
             << B{QByteArray(16, '\xab')} << C{100000}
-            << "IdReadSn() -> serial[16 of 100000]=" + QString("AB").repeated(16)
+            << "IdReadSn(serial[16]) -> serial[16 of 100000]=" + QString("AB").repeated(16)
                    + ", length=100000; result 0";
         QTest::newRow("negative count")
             << QByteArray("pushButton_14") << QByteArray("M1ReadBlock") << qint64(0)
             << B{QByteArray(32, '\x01')} << C{-1}
-            << "M1ReadBlock(block=2) -> data[0 of -1]=, dataLength=-1; result 0";
+            << "M1ReadBlock(block=2, data[32]) -> data[0 of -1]=, dataLength=-1; result 0";
     }
 
     void traceHoldsTheCallAndChangesNothing()
@@ -337,29 +215,11 @@ private slots:
     }
 };
 
-// Child modes: "--every-tab <library>" prints what the window shows for every
-// tab, "--identity-read <library>" the same for open, read card, read serial
-// number, close; "--three-calls <library>" prints the codes of OpenDevice,
-// TerminalHeartBeat and the never-called SetAutoPara.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() == 3 && arguments[1].startsWith(QLatin1String("--"))) {
-        QByteArray library = arguments[2].toUtf8();
-        if (!LoadCommonInterface(library.data()))
-            return 2;
-        if (arguments[1] == QLatin1String("--every-tab")
-            || arguments[1] == QLatin1String("--identity-read")) {
-            const bool everyTab = arguments[1] == QLatin1String("--every-tab");
-            printf("%s", runSteps(everyTab).join('\n').toUtf8().constData());
-        } else {
-            printf("%lld %lld %lld", static_cast<long long>(pOpenDevice("USB", "E4A50701", "")),
-                   static_cast<long long>(pTerminalHeartBeat()),
-                   static_cast<long long>(pSetAutoPara()));
-        }
-        return 0;
-    }
+    if (const int status = runChildMode(app.arguments()); status >= 0)
+        return status;
     TestTracer test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,6 +1,7 @@
 // Result codes of the device library, with what each means, in one table.
 // Every refusal is negative; 0 is success; OpenDevice alone returns a positive
-// device handle.
+// device handle. The table sits below every layer (exports, card logic, the
+// simulated functions), so that each reports its own codes from one place.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,7 @@
     X(ReaderRemoved, -24, "读卡器已断开")                                                          \
     X(TransmissionError, -25, "数据传输错误")                                                      \
     X(ReplyTooLong, -26, "返回数据超出缓冲区")                                                     \
+    X(CardResetElsewhere, -27, "卡片已被其他程序复位")                                             \
     X(UnknownTag, -30, "不支持的标签")                                                             \
     X(BadTransactionData, -31, "交易数据格式错误")                                                 \
     X(NoPendingArqc, -32, "未生成ARQC")                                                            \
@@ -38,6 +40,7 @@
     X(SocialSecurityNoCard, -40, "未检测到社保卡")                                                 \
     X(SocialSecurityProtected, -41, "社保卡数据需安全模块认证")                                    \
     X(SocialSecurityBadData, -42, "社保卡数据无效")                                                \
+    X(SocialSecurityMissingFile, -43, "社保卡缺少所需文件")                                        \
     X(M1NoCard, -50, "未找到M1卡")                                                                 \
     X(M1BadSector, -51, "扇区号超出范围")                                                          \
     X(M1BadKeyType, -52, "密钥类型应为A或B")                                                       \
@@ -60,7 +63,9 @@
     X(NoReader, -91, "未找到PC/SC读卡器")                                                          \
     X(NoMatchingReader, -92, "没有名称含端口参数的读卡器")                                         \
     X(UnacceptableStatusWord, -93, "卡片返回的状态字不能接受")                                     \
-    X(NotSupportedByReader, -94, "该读卡器不支持此功能")
+    X(NotSupportedByReader, -94, "该读卡器不支持此功能")                                           \
+    X(IssuerDeclined, -96, "发卡行拒绝交易")                                                       \
+    X(BankCardBlocked, -97, "卡片或应用已锁定")
 
 namespace device {
 
