@@ -27,7 +27,7 @@ BASE_PACKAGES := g++ cmake ninja-build pkg-config fonts-wqy-microhei libpcsclite
 RUN_PACKAGES  := $(BASE_PACKAGES) $(call qt_packages,$(RUN_QT))
 TEST_PACKAGES := $(BASE_PACKAGES) $(foreach q,$(TEST_QTS),$(call qt_packages,$(q))) \
                  xvfb xauth xdotool x11-utils pcscd vsmartcard-vpcd opensc pcsc-tools procps python3-pyscard \
-                 chromium python3-websocket iproute2 \
+                 chromium python3-websocket iproute2 libxml2-utils python3-jsonschema \
                  $(if $(filter 5,$(TEST_QTS)),clang libclang-rt-14-dev)
 # The sanitizer and fuzz builds use Qt 5; `make test QT=6` leaves them out.
 TEST_STEPS := $(foreach q,$(TEST_QTS),test-qt$(q)) $(if $(filter 5,$(TEST_QTS)),test-sanitize test-fuzz)
@@ -115,15 +115,23 @@ bench-startup:
 # against the same through SCardTransmit (each side connecting first for half
 # of them), the CPU time of each, and the price of a transaction beside a bank
 # operation and a social security read, on a virtual card behind pcscd
-# (started for the run when none is running; that needs root).
+# (started for the run when none is running; that needs root). Then readerctl
+# against its floors (a loop of identity reads, `call heartbeat` in wall time
+# and instructions, peak memory of a million calls) and the window's start-up
+# against a program that builds the same form and nothing else.
+BENCH_PACKAGES := valgrind
+
 bench: deps-test
+	$(call install_missing,$(BENCH_PACKAGES))
 	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target pcscbench
+	cmake --build $(BUILD) -j $(JOBS) --target pcscbench readerctl readerctlbench bench_startup commoninterface
 	@state=$(CURDIR)/$(BUILD)/benchfixture; \
 	tests/pcsc/fixture.sh start $$state >/dev/null || exit 1; \
 	tests/pcsc/fixture.sh run $$state $(BUILD)/virtualcard/virtualcard user@0 -- \
 	  $(BUILD)/bench/pcscbench $(BUILD)/device/libCommonInterface.so "Virtual PCD 00 00"; \
-	status=$$?; tests/pcsc/fixture.sh stop $$state >/dev/null; exit $$status
+	status=$$?; tests/pcsc/fixture.sh stop $$state >/dev/null; [ $$status -eq 0 ] || exit $$status
+	tests/bench/readerctl.sh $(BUILD)
+	tests/bench/windowstartup.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(QT6_BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -11,11 +11,9 @@ int main(int argc, char *argv[])
 {
     followDesktopScale();
     QApplication app(argc, argv);
-    // The icon the desktop menu shows for the program, for every window and box.
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
-    app.setWindowIcon(icon);
+    // The icon the desktop menu shows for the program, for every window and
+    // box; its files are decoded only when a size is first shown.
+    app.setWindowIcon(programIcon({16, 24, 32, 48, 64, 128, 256}));
 
     // A bare file name: the dynamic loader's search path decides where the
     // device library comes from, never the program's own directory.

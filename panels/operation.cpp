@@ -2,6 +2,7 @@
 #include "gb18030.h"
 
 #include <QLabel>
+#include <QVariant>
 
 #include <algorithm>
 
@@ -45,8 +46,10 @@ QString Operation::failure(qint64 code) const
 void Operation::report(const QString &text) const
 {
     m_text = text;
+    // Through the property system: this unit needs Qt Core only, so that
+    // programs without a window can use the operations.
     if (m_statusLine)
-        m_statusLine->setText(text);
+        m_statusLine->setProperty("text", QVariant(text));
 }
 
 QString codeText(qint64 code)
