@@ -187,12 +187,20 @@ private slots:
         QVERIFY(other.connected());
         other.hammer(QByteArray::fromHex(interleaved));
         QList<qint64> results;
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < 40; ++i) {
             results << (m1 ? authenticateM1(static_cast<unsigned char>(i % 16))
                            : readSocialSecurity());
+            // On a loaded machine the other program may lose every race for
+            // the card between two of our operations; now and then it is
+            // let in, so that its commands do come between our operations.
+            if (i % 10 == 9) {
+                const int sent = other.sent();
+                QTRY_VERIFY2_WITH_TIMEOUT(other.sent() > sent,
+                                          "the other program never got a command through", 5000);
+            }
+        }
         other.stop();
         QCOMPARE(results, QVector<qint64>(40, qint64(device::Ok)).toList());
-        QVERIFY2(other.sent() > 0, "the other program never got a command through");
     }
 
     // A session ends with every reset: ours (a CPU power-on, an M1 find on
