@@ -62,11 +62,16 @@ public:
             while (m_running) {
                 unsigned char answer[258];
                 DWORD length = sizeof answer;
-                if (SCardTransmit(m_card, pci,
-                                  reinterpret_cast<const unsigned char *>(command.data()),
-                                  DWORD(command.size()), nullptr, answer, &length)
-                    == SCARD_S_SUCCESS)
+                const LONG result =
+                    SCardTransmit(m_card, pci, reinterpret_cast<const unsigned char *>(command.data()),
+                                  DWORD(command.size()), nullptr, answer, &length);
+                if (result == SCARD_S_SUCCESS)
                     ++m_sent;
+                else if (result == SCARD_W_RESET_CARD)
+                    // As any program sharing a card must after a reset.
+                    SCardReconnect(m_card, SCARD_SHARE_SHARED,
+                                   SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
+                                   &m_protocol);
                 else
                     std::this_thread::yield();
             }

@@ -21,6 +21,7 @@ public:
     {
         atr = {0x3B, 0x00};
         m_session = sim::startSession(m_mf, 1);
+        m_powered = true;
         return device::ChannelResult::Ok;
     }
     device::ChannelResult transmit(const unsigned char *command, std::size_t length,
@@ -31,12 +32,13 @@ public:
         return device::ChannelResult::Ok;
     }
     void powerOff() override {}
-    bool isPowered() const override { return true; }
+    bool isPowered() const override { return m_powered; }
     std::uint64_t session() const override { return 0; }
 
     QByteArrayList commands;
 
 private:
+    bool m_powered = false;
     const sim::CardFile &m_mf;
     sim::CardSession m_session;
 };

@@ -76,7 +76,13 @@ class Reader
 public:
     explicit Reader(Channel &channel) : m_exchange(channel, mostCommands) {}
 
-    Code start() { return m_exchange.start(); }
+    // A powered card is used as it is, so that other programs sharing it are
+    // not reset under their feet; it is reset only when it does not answer.
+    Code start()
+    {
+        Bytes atr;
+        return m_exchange.resume(atr);
+    }
 
     Code select(unsigned char p1, const Bytes &id, uint16_t &sw)
     {
