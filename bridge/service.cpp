@@ -318,15 +318,15 @@ void Service::execute(Connection *connection, const Request &request)
     calls::Session session = connection->session;
     QThread *worker = QThread::create([outcome, names, arguments, session]() mutable {
         for (const char *name : names) {
-            const calls::Spec *spec = calls::find(QString::fromLatin1(name));
-            if (!spec)
+            const calls::Definition *definition = calls::find(QString::fromLatin1(name));
+            if (!definition)
                 continue;
             calls::Arguments own;
-            for (const calls::Input &input : spec->inputs)
+            for (const calls::Input &input : definition->inputs)
                 if (arguments.contains(QLatin1String(input.name)))
                     own.insert(QLatin1String(input.name),
                                arguments.value(QLatin1String(input.name)));
-            calls::Result result = calls::run(*spec, own, session);
+            calls::Result result = calls::run(*definition, own, session);
             const bool succeeded = result.succeeded();
             std::vector<calls::Output> earlier = std::move(outcome->result.outputs);
             outcome->result = std::move(result);

@@ -553,9 +553,9 @@ Result qr(const Arguments &arguments, Session &)
     return call.finish();
 }
 
-std::vector<OutputSpec> identityOutputs()
+std::vector<OutputDefinition> identityOutputs()
 {
-    std::vector<OutputSpec> outputs;
+    std::vector<OutputDefinition> outputs;
     for (int index : {1, 3, 5, 7, 8, 9, 10, 11, 12, 0}) {
         const PersonalField field = identityRecordField(index);
         outputs.push_back({field.name, field.kind});
@@ -564,9 +564,9 @@ std::vector<OutputSpec> identityOutputs()
     return outputs;
 }
 
-std::vector<OutputSpec> socialSecurityOutputs()
+std::vector<OutputDefinition> socialSecurityOutputs()
 {
-    std::vector<OutputSpec> outputs;
+    std::vector<OutputDefinition> outputs;
     for (int index : socialSecurityFieldIndexes) {
         const PersonalField field = socialSecurityRecordField(index);
         outputs.push_back({field.name, field.kind});
@@ -574,9 +574,9 @@ std::vector<OutputSpec> socialSecurityOutputs()
     return outputs;
 }
 
-std::vector<OutputSpec> cardInfoOutputs()
+std::vector<OutputDefinition> cardInfoOutputs()
 {
-    std::vector<OutputSpec> outputs;
+    std::vector<OutputDefinition> outputs;
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         const PersonalField field = bankCardLetter(QLatin1Char(letter));
         if (field.name)
@@ -607,9 +607,9 @@ QString Result::value(const QString &name) const
     return QString();
 }
 
-const std::vector<Spec> &specs()
+const std::vector<Definition> &definitions()
 {
-    static const std::vector<Spec> table{
+    static const std::vector<Definition> table{
         {"open", "OpenDevice", "打开设备",
          {{"port_type", "COM/dev/ttyS3"}, {"port_param", "115200"}, {"extended", ""}},
          {{"handle", Personal::No}}, open},
@@ -663,18 +663,18 @@ const std::vector<Spec> &specs()
     return table;
 }
 
-const Spec *find(const QString &name)
+const Definition *find(const QString &name)
 {
-    for (const Spec &spec : specs())
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const Definition &definition : definitions())
+        if (name == QLatin1String(definition.name))
+            return &definition;
     return nullptr;
 }
 
-QString unknownInput(const Spec &spec, const Arguments &arguments)
+QString unknownInput(const Definition &definition, const Arguments &arguments)
 {
     for (auto it = arguments.cbegin(); it != arguments.cend(); ++it) {
-        const bool known = std::any_of(spec.inputs.begin(), spec.inputs.end(), [&](const Input &in) {
+        const bool known = std::any_of(definition.inputs.begin(), definition.inputs.end(), [&](const Input &in) {
             return it.key() == QLatin1String(in.name);
         });
         if (!known)
@@ -683,19 +683,19 @@ QString unknownInput(const Spec &spec, const Arguments &arguments)
     return QString();
 }
 
-Result run(const Spec &spec, const Arguments &arguments, Session &session)
+Result run(const Definition &definition, const Arguments &arguments, Session &session)
 {
     Arguments complete = arguments;
-    for (const Input &input : spec.inputs) {
+    for (const Input &input : definition.inputs) {
         const QString name = QString::fromLatin1(input.name);
         // Chained inputs (a uid, the application data) come from the session
         // when left out, as the window's fields carry them from the call before.
-        const bool chained = (name == QLatin1String("uid") && spec.run == m1Authenticate)
-                             || (name == QLatin1String("app_data") && spec.run == bankScript);
+        const bool chained = (name == QLatin1String("uid") && definition.run == m1Authenticate)
+                             || (name == QLatin1String("app_data") && definition.run == bankScript);
         if (!complete.contains(name) && !chained)
             complete.insert(name, QString::fromUtf8(input.defaultValue));
     }
-    return spec.run(complete, session);
+    return definition.run(complete, session);
 }
 
 Result run(const char *name, const Arguments &arguments)

@@ -63,7 +63,7 @@ struct Input
     const char *defaultValue; // the window's field at start
 };
 
-struct OutputSpec
+struct OutputDefinition
 {
     const char *name;
     Personal kind;
@@ -78,33 +78,33 @@ struct Session
     QString bankAppData;
 };
 
-struct Spec
+struct Definition
 {
     const char *name;        // e.g. "identity"
     const char *entryPoint;  // e.g. "IdReadCard"
     const char *description; // the button's caption, e.g. "读二代证"
     std::vector<Input> inputs;
-    std::vector<OutputSpec> outputs;
+    std::vector<OutputDefinition> outputs;
     Result (*run)(const Arguments &arguments, Session &session);
 };
 
 // Every operation, in the order of the window's tabs (open and close first).
-const std::vector<Spec> &specs();
+const std::vector<Definition> &definitions();
 
 // The operation of that name, or null.
-const Spec *find(const QString &name);
+const Definition *find(const QString &name);
 
 // Runs the operation with the given inputs; missing ones take their defaults.
 // Inputs the operation does not have are the caller's mistake: check them
 // with unknownInput() first.
-Result run(const Spec &spec, const Arguments &arguments, Session &session);
+Result run(const Definition &definition, const Arguments &arguments, Session &session);
 
 // The operation of that name run with a session of its own, for callers that
 // pass every chained input themselves (the window's tabs).
 Result run(const char *name, const Arguments &arguments = {});
 
 // The first input name the operation does not have, or an empty text.
-QString unknownInput(const Spec &spec, const Arguments &arguments);
+QString unknownInput(const Definition &definition, const Arguments &arguments);
 
 // The outputs as they may leave the program: masked by their kind unless
 // full is asked for; a photo never appears among them (only its size does).

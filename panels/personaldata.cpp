@@ -106,50 +106,6 @@ QString placeholderFor(uint character)
     return twoInGb18030 ? QString::fromUtf8("\xE6\x9F\x90") : QString::fromUtf8("\xE3\x90\x80");
 }
 
-// Length of the valid sequence at bytes[at], or 0 when none starts there.
-int sequenceLength(const QByteArray &bytes, int at, TextEncoding encoding)
-{
-    const auto byte = [&bytes](int i) {
-        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u;
-    };
-    const unsigned lead = byte(at);
-    if (lead < 0x80)
-        return 1;
-    if (encoding == TextEncoding::Gb18030) {
-        if (lead < 0x81 || lead > 0xFE)
-            return 0;
-        const unsigned second = byte(at + 1);
-        if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE))
-            return 2;
-        const bool four = second >= 0x30 && second <= 0x39 && byte(at + 2) >= 0x81
-                          && byte(at + 2) <= 0xFE && byte(at + 3) >= 0x30 && byte(at + 3) <= 0x39;
-        return four ? 4 : 0;
-    }
-    int length = 0;
-    uint codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    for (int i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
-    }
-    const bool overlong =
-        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
-}
-
 // The placeholder bytes for a sequence of length bytes: 某 (two bytes in
 // GB18030), 㐀 (four in GB18030), × 某 𠀀 (two, three, four in UTF-8).
 QByteArray placeholderBytes(int length, TextEncoding encoding)
@@ -234,7 +190,9 @@ QByteArray redactedBytes(Personal kind, const QByteArray &bytes, TextEncoding en
     QByteArray out;
     out.reserve(bytes.size());
     for (int at = 0; at < bytes.size();) {
-        const int length = sequenceLength(bytes, at, encoding);
+        const int length = sequenceLength(
+            reinterpret_cast<const unsigned char *>(bytes.constData()) + at,
+            static_cast<std::size_t>(bytes.size() - at), encoding);
         if (length == 0) {
             out += '\x80';
             ++at;
@@ -319,3 +277,45 @@ PersonalField bankCardLetter(QChar letter)
     return {nullptr, Personal::No};
 }
 
+int sequenceLength(const unsigned char *bytes, std::size_t available, TextEncoding encoding)
+{
+    const auto byte = [bytes, available](std::size_t i) {
+        return i < available ? static_cast<unsigned>(bytes[i]) : 0u;
+    };
+    const unsigned lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    if (encoding == TextEncoding::Gb18030) {
+        if (lead < 0x81 || lead > 0xFE)
+            return 0;
+        const unsigned second = byte(1);
+        if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE))
+            return 2;
+        const bool four = second >= 0x30 && second <= 0x39 && byte(2) >= 0x81
+                          && byte(2) <= 0xFE && byte(3) >= 0x30 && byte(3) <= 0x39;
+        return four ? 4 : 0;
+    }
+    int length = 0;
+    uint codePoint = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        codePoint = (codePoint << 6) | (byte(i) & 0x3F);
+    }
+    const bool overlong =
+        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
+}

@@ -14,6 +14,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
+
 enum class Personal {
     No,         // not a person's data: shown as it is
     Name,       // names, addresses, places: the first character, then '*'
@@ -43,6 +45,11 @@ QString redacted(Personal kind, const QString &value);
 // The encodings of the texts the library hands out: the card text records are
 // GB18030, every other text UTF-8.
 enum class TextEncoding { Utf8, Gb18030 };
+
+// Length of the valid sequence of the encoding that starts at bytes (1 for
+// ASCII), or 0 when none does: a cut, overlong or surrogate sequence, or a
+// byte that starts nothing.
+int sequenceLength(const unsigned char *bytes, std::size_t available, TextEncoding encoding);
 
 // redacted() over the bytes of a text as the library wrote them: every valid
 // sequence becomes a placeholder of the same class and the same byte count,

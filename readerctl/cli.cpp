@@ -202,17 +202,17 @@ int ops(const Command &command)
 {
     if (command.isSet(command.options.jsonFlag)) {
         QJsonArray array;
-        for (const calls::Spec &spec : calls::specs()) {
+        for (const calls::Definition &definition : calls::definitions()) {
             QJsonArray inputs, outputs;
-            for (const calls::Input &input : spec.inputs)
+            for (const calls::Input &input : definition.inputs)
                 inputs.append(QJsonObject{{QStringLiteral("name"), QLatin1String(input.name)},
                                           {QStringLiteral("default"), QString::fromUtf8(input.defaultValue)}});
-            for (const calls::OutputSpec &output : spec.outputs)
+            for (const calls::OutputDefinition &output : definition.outputs)
                 outputs.append(QJsonObject{{QStringLiteral("name"), QLatin1String(output.name)},
                                            {QStringLiteral("personal"), QLatin1String(kindName(output.kind))}});
-            array.append(QJsonObject{{QStringLiteral("op"), QLatin1String(spec.name)},
-                                     {QStringLiteral("entry_point"), QLatin1String(spec.entryPoint)},
-                                     {QStringLiteral("description"), QString::fromUtf8(spec.description)},
+            array.append(QJsonObject{{QStringLiteral("op"), QLatin1String(definition.name)},
+                                     {QStringLiteral("entry_point"), QLatin1String(definition.entryPoint)},
+                                     {QStringLiteral("description"), QString::fromUtf8(definition.description)},
                                      {QStringLiteral("inputs"), inputs},
                                      {QStringLiteral("outputs"), outputs}});
         }
@@ -221,14 +221,14 @@ int ops(const Command &command)
                                     .toJson(QJsonDocument::Indented)));
         return ExitPassed;
     }
-    for (const calls::Spec &spec : calls::specs()) {
+    for (const calls::Definition &definition : calls::definitions()) {
         QStringList inputs, outputs;
-        for (const calls::Input &input : spec.inputs)
+        for (const calls::Input &input : definition.inputs)
             inputs << QStringLiteral("%1=%2").arg(QLatin1String(input.name), QString::fromUtf8(input.defaultValue));
-        for (const calls::OutputSpec &output : spec.outputs)
+        for (const calls::OutputDefinition &output : definition.outputs)
             outputs << QLatin1String(output.name);
-        print(QStringLiteral("%1  %2  %3\n").arg(QLatin1String(spec.name), -18).arg(QLatin1String(spec.entryPoint), -22)
-                  .arg(QString::fromUtf8(spec.description)));
+        print(QStringLiteral("%1  %2  %3\n").arg(QLatin1String(definition.name), -18).arg(QLatin1String(definition.entryPoint), -22)
+                  .arg(QString::fromUtf8(definition.description)));
         if (!inputs.isEmpty())
             print(QStringLiteral("    inputs:  %1\n").arg(inputs.join(QLatin1Char(' '))));
         if (!outputs.isEmpty())
@@ -285,10 +285,10 @@ int info(const Command &command)
     } else {
         QJsonArray answers;
         for (const char *op : {"model", "firmware", "heartbeat", "sam-status", "sam-id", "sam-status-ga467", "sam-id-ga467"}) {
-            const calls::Spec *spec = calls::find(QLatin1String(op));
-            if (!spec)
+            const calls::Definition *definition = calls::find(QLatin1String(op));
+            if (!definition)
                 continue;
-            const calls::Result result = calls::run(*spec, {}, session);
+            const calls::Result result = calls::run(*definition, {}, session);
             if (!result.succeeded())
                 status = ExitFailed;
             QJsonObject outputs;
@@ -338,10 +338,10 @@ int oneStep(const Command &command, const QStringList &words, Plan &plan)
         return usage(QStringLiteral("name an operation (readerctl ops lists them)"));
     Step step;
     step.name = step.op = words.first();
-    step.spec = calls::find(step.op);
-    if (!step.spec)
+    step.definition = calls::find(step.op);
+    if (!step.definition)
         return usage(QStringLiteral("unknown operation %1 (readerctl ops lists them)").arg(step.op));
-    const QString error = parseArguments(*step.spec, words.mid(1), step.args);
+    const QString error = parseArguments(*step.definition, words.mid(1), step.args);
     if (!error.isEmpty())
         return usage(error);
     bool ok = false;

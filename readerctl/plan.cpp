@@ -139,7 +139,7 @@ public:
         const auto *table = node.as_table();
         if (!table)
             return wrongType(node, QStringLiteral("connection"), "a table");
-        const calls::Spec *open = calls::find(QStringLiteral("open"));
+        const calls::Definition *open = calls::find(QStringLiteral("open"));
         for (auto &&[key, value] : *table) {
             const QString name = text(key.str());
             bool known = false;
@@ -162,7 +162,7 @@ public:
         for (auto &&[key, value] : *table) {
             const QString name = text(key.str());
             bool known = false;
-            for (const calls::Input &input : step.spec->inputs)
+            for (const calls::Input &input : step.definition->inputs)
                 known = known || name == QLatin1String(input.name);
             if (!known) {
                 error(key.source(), QStringLiteral("operation %1 has no input %2").arg(step.op, name));
@@ -182,8 +182,8 @@ public:
             return wrongType(node, QStringLiteral("expect.fields"), "a table");
         for (auto &&[key, value] : *table) {
             const QString name = text(key.str());
-            const calls::OutputSpec *output = nullptr;
-            for (const calls::OutputSpec &candidate : step.spec->outputs)
+            const calls::OutputDefinition *output = nullptr;
+            for (const calls::OutputDefinition &candidate : step.definition->outputs)
                 if (name == QLatin1String(candidate.name))
                     output = &candidate;
             if (!output) {
@@ -259,8 +259,8 @@ public:
         }
         if (auto name = string(*op, QStringLiteral("op"))) {
             step.op = *name;
-            step.spec = calls::find(*name);
-            if (!step.spec)
+            step.definition = calls::find(*name);
+            if (!step.definition)
                 error(op->source(), QStringLiteral("unknown operation %1").arg(*name));
         }
         for (auto &&[key, value] : *table) {
@@ -277,7 +277,7 @@ public:
             } else if (name == QLatin1String("op")) {
                 continue;
             } else if (name == QLatin1String("args")) {
-                if (step.spec)
+                if (step.definition)
                     arguments(value, step);
             } else if (name == QLatin1String("prompt")) {
                 if (auto string = this->string(value, name))
@@ -288,7 +288,7 @@ public:
                 else if (count)
                     wrongType(value, name, "an integer");
             } else if (name == QLatin1String("expect")) {
-                if (step.spec)
+                if (step.definition)
                     expect(value, step);
             } else if (name == QLatin1String("on_fail")) {
                 if (auto string = this->string(value, name)) {
@@ -358,7 +358,7 @@ QStringList parsePlan(const QString &file, const QByteArray &text, Plan &plan)
     return errors;
 }
 
-QString parseArguments(const calls::Spec &spec, const QStringList &words, calls::Arguments &out)
+QString parseArguments(const calls::Definition &definition, const QStringList &words, calls::Arguments &out)
 {
     for (const QString &word : words) {
         const int equals = word.indexOf(QLatin1Char('='));
@@ -366,10 +366,10 @@ QString parseArguments(const calls::Spec &spec, const QStringList &words, calls:
             return QStringLiteral("%1: not NAME=VALUE").arg(word);
         const QString name = word.left(equals);
         bool known = false;
-        for (const calls::Input &input : spec.inputs)
+        for (const calls::Input &input : definition.inputs)
             known = known || name == QLatin1String(input.name);
         if (!known)
-            return QStringLiteral("operation %1 has no input %2").arg(QLatin1String(spec.name), name);
+            return QStringLiteral("operation %1 has no input %2").arg(QLatin1String(definition.name), name);
         out.insert(name, word.mid(equals + 1));
     }
     return {};

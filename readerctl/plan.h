@@ -34,7 +34,7 @@ struct Step
 {
     QString name;
     QString op;
-    const calls::Spec *spec = nullptr;
+    const calls::Definition *definition = nullptr;
     calls::Arguments args;
     QString prompt;
     qint64 repeat = 1;
@@ -67,7 +67,7 @@ struct Plan
 QStringList parsePlan(const QString &file, const QByteArray &text, Plan &plan);
 
 // "NAME=VALUE" words of the command line as the operation's inputs; an error
-// text for the first that is malformed or names no input of spec.
-QString parseArguments(const calls::Spec &spec, const QStringList &words, calls::Arguments &out);
+// text for the first that is malformed or names no input of the operation.
+QString parseArguments(const calls::Definition &definition, const QStringList &words, calls::Arguments &out);
 
 } // namespace readerctl

@@ -137,13 +137,13 @@ bool Runner::write(const Report &report, const ReportFiles &files)
     return written;
 }
 
-calls::Result Runner::timedCall(const calls::Spec &spec, const calls::Arguments &args, double timeoutSeconds,
+calls::Result Runner::timedCall(const calls::Definition &definition, const calls::Arguments &args, double timeoutSeconds,
                                 qint64 &nanoseconds)
 {
     m_watchdog->timeout.store(static_cast<qint64>(timeoutSeconds * 1e9));
     const qint64 start = steadyNanoseconds();
     m_watchdog->callStarted.store(start, std::memory_order_release);
-    calls::Result result = calls::run(spec, args, m_session);
+    calls::Result result = calls::run(definition, args, m_session);
     const qint64 end = steadyNanoseconds();
     m_watchdog->callStarted.store(0, std::memory_order_release);
     nanoseconds = end - start;
@@ -193,7 +193,7 @@ bool Runner::runStep(const Step &step, StepReport &out, qint64 limit, qint64 dea
     qint64 failures = 0;
     for (qint64 i = 0; limit < 0 || i < limit; ++i) {
         qint64 nanoseconds = 0;
-        const calls::Result result = timedCall(*step.spec, step.args, step.timeoutSeconds, nanoseconds);
+        const calls::Result result = timedCall(*step.definition, step.args, step.timeoutSeconds, nanoseconds);
         const QString key = resultKey(result);
         std::lock_guard<std::mutex> lock(m_watchdog->reportMutex);
         bool met = true;
@@ -309,8 +309,8 @@ int Runner::run(const Plan &plan, const calls::Arguments &connection)
         _exit(ExitFailed);
     };
 
-    const calls::Spec *open = calls::find(QStringLiteral("open"));
-    const calls::Spec *close = calls::find(QStringLiteral("close"));
+    const calls::Definition *open = calls::find(QStringLiteral("open"));
+    const calls::Definition *close = calls::find(QStringLiteral("close"));
     qint64 ignored = 0;
     const calls::Result opened = timedCall(*open, connection, 60, ignored);
     if (!opened.succeeded()) {

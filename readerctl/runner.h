@@ -74,7 +74,7 @@ private:
     struct Watchdog;
     bool runStep(const Step &step, StepReport &out, qint64 limit, qint64 deadlineMs);
     void finishStep(const Step &step, StepReport &out);
-    calls::Result timedCall(const calls::Spec &spec, const calls::Arguments &args, double timeoutSeconds,
+    calls::Result timedCall(const calls::Definition &definition, const calls::Arguments &args, double timeoutSeconds,
                             qint64 &nanoseconds);
     int finish(int status);
 

@@ -107,8 +107,8 @@ void BridgeMessages::everyVerbRunsOperationsThatExist()
         for (const Param &param : verb.params) {
             bool found = false;
             for (const char *name : verb.calls)
-                if (const calls::Spec *spec = calls::find(QString::fromLatin1(name)))
-                    for (const calls::Input &input : spec->inputs)
+                if (const calls::Definition *definition = calls::find(QString::fromLatin1(name)))
+                    for (const calls::Input &input : definition->inputs)
                         found = found || QLatin1String(input.name) == QLatin1String(param.input);
             QVERIFY2(found, qPrintable(QStringLiteral("%1 %2").arg(verb.method, param.name)));
         }

@@ -63,23 +63,23 @@ void PersonalDataTest::masksEachKindForPeople()
 void PersonalDataTest::everyOperationNamesItsInputsAndOutputsOnce()
 {
     QSet<QString> operations;
-    for (const calls::Spec &spec : calls::specs()) {
-        QVERIFY2(!operations.contains(QLatin1String(spec.name)), spec.name);
-        operations.insert(QLatin1String(spec.name));
+    for (const calls::Definition &definition : calls::definitions()) {
+        QVERIFY2(!operations.contains(QLatin1String(definition.name)), definition.name);
+        operations.insert(QLatin1String(definition.name));
         QSet<QString> names;
-        for (const calls::Input &input : spec.inputs)
+        for (const calls::Input &input : definition.inputs)
             names.insert(QLatin1String(input.name));
-        QCOMPARE(names.size(), static_cast<int>(spec.inputs.size()));
+        QCOMPARE(names.size(), static_cast<int>(definition.inputs.size()));
         names.clear();
-        for (const calls::OutputSpec &output : spec.outputs) {
-            QVERIFY2(output.name, spec.name);
+        for (const calls::OutputDefinition &output : definition.outputs) {
+            QVERIFY2(output.name, definition.name);
             names.insert(QLatin1String(output.name));
         }
-        QCOMPARE(names.size(), static_cast<int>(spec.outputs.size()));
-        QCOMPARE(calls::find(QLatin1String(spec.name)), &spec);
+        QCOMPARE(names.size(), static_cast<int>(definition.outputs.size()));
+        QCOMPARE(calls::find(QLatin1String(definition.name)), &definition);
     }
     QCOMPARE(operations.size(), 28);
-    const calls::Spec *authentication = calls::find(QStringLiteral("m1-auth"));
+    const calls::Definition *authentication = calls::find(QStringLiteral("m1-auth"));
     QCOMPARE(calls::unknownInput(*authentication, {{QStringLiteral("sector"), QString()},
                                                    {QStringLiteral("keytype"), QString()}}),
              QStringLiteral("keytype"));

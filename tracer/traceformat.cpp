@@ -131,36 +131,11 @@ std::size_t outputSize(EntryPoint entry)
     }
 }
 
+
 namespace {
-// Length of the valid UTF-8 sequence of two to four bytes at bytes, or 0.
-std::size_t utf8SequenceLength(const unsigned char *bytes, std::size_t available)
+std::size_t utf8Length(const unsigned char *bytes, std::size_t available)
 {
-    const unsigned char lead = bytes[0];
-    std::size_t length = 0;
-    uint32_t codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (length > available)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((bytes[i] & 0xC0) != 0x80)
-            return 0;
-        codePoint = (codePoint << 6) | (bytes[i] & 0x3F);
-    }
-    const bool overlong =
-        (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    return overlong || surrogate || codePoint > 0x10FFFF ? 0 : length;
+    return static_cast<std::size_t>(sequenceLength(bytes, available, TextEncoding::Utf8));
 }
 } // namespace
 
@@ -172,7 +147,7 @@ void appendText(std::string &out, const char *bytes, std::size_t length)
     // shown as the odd pairs of its bytes that happen to be valid UTF-8.
     bool utf8 = true;
     for (std::size_t i = 0; i < length && utf8;) {
-        const std::size_t sequence = u[i] < 0x80 ? 1 : utf8SequenceLength(u + i, length - i);
+        const std::size_t sequence = u[i] < 0x80 ? 1 : utf8Length(u + i, length - i);
         utf8 = sequence > 0;
         i += sequence;
     }
@@ -183,7 +158,7 @@ void appendText(std::string &out, const char *bytes, std::size_t length)
             out += static_cast<char>(c);
             ++i;
         } else if (const std::size_t sequence =
-                       utf8 && c >= 0x80 ? utf8SequenceLength(u + i, length - i) : 0) {
+                       utf8 && c >= 0x80 ? utf8Length(u + i, length - i) : 0) {
             out.append(bytes + i, sequence);
             i += sequence;
         } else {
@@ -371,9 +346,9 @@ public:
                 ++at;
             } else {
                 const std::size_t length =
-                    c >= 0x80 ? utf8SequenceLength(
-                        reinterpret_cast<const unsigned char *>(m_text.data() + at),
-                        m_text.size() - at)
+                    c >= 0x80 ? utf8Length(
+                                    reinterpret_cast<const unsigned char *>(m_text.data() + at),
+                                    m_text.size() - at)
                               : 0;
                 if (length == 0)
                     return false;

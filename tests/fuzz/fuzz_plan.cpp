@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     check(!plan.steps.empty());
     for (const readerctl::Step &step : plan.steps) {
-        check(step.spec != nullptr && !step.name.isEmpty() && step.repeat >= 1);
-        check(calls::unknownInput(*step.spec, step.args).isEmpty());
+        check(step.definition != nullptr && !step.name.isEmpty() && step.repeat >= 1);
+        check(calls::unknownInput(*step.definition, step.args).isEmpty());
     }
     return 0;
 }

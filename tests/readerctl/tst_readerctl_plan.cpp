@@ -41,7 +41,7 @@ expect.result = "nonzero"
         QCOMPARE(plan.connection, (calls::Arguments{{"port_type", "USB"}, {"extended", "slow"}}));
         QCOMPARE(plan.steps.size(), std::size_t(2));
         const Step &first = plan.steps[0];
-        QCOMPARE(first.spec, calls::find("identity"));
+        QCOMPARE(first.definition, calls::find("identity"));
         QCOMPARE(first.repeat, 200);
         QCOMPARE(first.result, Step::Result::Code);
         QCOMPARE(first.code, -20);
