@@ -502,21 +502,6 @@ private slots:
                  device::Ok);
         QCOMPARE(tc.empty(), quick);
     }
-
-    void resetEndsTheWaitingArqc()
-    {
-        ScriptedCard card({});
-        Bytes atr;
-        card.powerOn(atr);
-        device::OnlineTransaction transaction;
-        transaction.channel = &card;
-        transaction.session = card.session();
-        card.powerOn(atr); // another power-on, a card found in the field, another program's reset
-        std::string results, tc;
-        QCOMPARE(device::completeOnline(transaction, "00112233445566773030", results, tc),
-                 device::NoPendingArqc);
-        QVERIFY(card.sent.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestBankFlow)
