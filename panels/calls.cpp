@@ -633,7 +633,7 @@ const std::vector<Definition> &definitions()
         {"bank-arqc", "IccGetARQC", "获取ARQC", {transactionDataInput},
          {{"arqc", Personal::No}, {"app_data", Personal::No}}, bankArqc},
         {"bank-script", "IccARPCExeScript", "执行脚本",
-         {transactionDataInput, {"arpc", ""}, {"app_data", ""}},
+         {transactionDataInput, {"arpc", ""}, {"app_data", nullptr}},
          {{"script_result", Personal::No}, {"tc", Personal::No}}, bankScript},
         {"bank-log", "IccGetTrDetail", "读交易明细", {}, {{"log", Personal::No}}, bankTransactions},
         {"bank-load-log", "IccGetLoadDetail", "读圈存记录", {}, {{"log", Personal::No}}, bankLoads},
@@ -641,7 +641,7 @@ const std::vector<Definition> &definitions()
          socialSecurity},
         {"m1-find", "M1FindCard", "寻卡", {}, {{"uid", Personal::No}}, m1Find},
         {"m1-auth", "M1Authentication", "认证",
-         {{"sector", "0"}, {"key_type", "A"}, {"key", "3C7E19B4D2A6"}, {"uid", ""}}, {},
+         {{"sector", "0"}, {"key_type", "A"}, {"key", "3C7E19B4D2A6"}, {"uid", nullptr}}, {},
          m1Authenticate},
         {"m1-read", "M1ReadBlock", "读块", {blockInput}, {{"data", Personal::No}}, m1Read},
         {"m1-write", "M1WriteBlock", "写块",
@@ -688,11 +688,8 @@ Result run(const Definition &definition, const Arguments &arguments, Session &se
     Arguments complete = arguments;
     for (const Input &input : definition.inputs) {
         const QString name = QString::fromLatin1(input.name);
-        // Chained inputs (a uid, the application data) come from the session
-        // when left out, as the window's fields carry them from the call before.
-        const bool chained = (name == QLatin1String("uid") && definition.run == m1Authenticate)
-                             || (name == QLatin1String("app_data") && definition.run == bankScript);
-        if (!complete.contains(name) && !chained)
+        // Chained inputs are left out: the operation takes them from the session.
+        if (!complete.contains(name) && input.defaultValue)
             complete.insert(name, QString::fromUtf8(input.defaultValue));
     }
     return definition.run(complete, session);

@@ -60,7 +60,9 @@ struct Result
 struct Input
 {
     const char *name;
-    const char *defaultValue; // the window's field at start
+    // The window's field at start; null for an input chained from the call
+    // before (Session), which the window's field carries the same way.
+    const char *defaultValue;
 };
 
 struct OutputDefinition
