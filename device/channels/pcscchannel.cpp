@@ -67,7 +67,7 @@ bool PcscChannel::acknowledgedReset(LONG result)
     return true;
 }
 
-ChannelResult PcscChannel::readAtr(Bytes &atr)
+LONG PcscChannel::status(Bytes *atr) const
 {
     char name[MAX_READERNAME] = {};
     DWORD nameLength = sizeof name;
@@ -75,17 +75,20 @@ ChannelResult PcscChannel::readAtr(Bytes &atr)
     DWORD protocol = 0;
     unsigned char answer[MAX_ATR_SIZE] = {};
     DWORD answerLength = sizeof answer;
-    LONG result = SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
-    if (acknowledgedReset(result)) {
-        // Reset elsewhere between our reset and this call: the ATR is the same.
-        nameLength = sizeof name;
-        answerLength = sizeof answer;
-        result = SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
-    }
-    if (result != SCARD_S_SUCCESS)
-        return channelResultOf(result);
-    atr.assign(answer, answer + std::min<DWORD>(answerLength, sizeof answer));
-    return ChannelResult::Ok;
+    const LONG result =
+        SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength);
+    if (result == SCARD_S_SUCCESS && atr)
+        atr->assign(answer, answer + std::min<DWORD>(answerLength, sizeof answer));
+    return result;
+}
+
+ChannelResult PcscChannel::readAtr(Bytes &atr)
+{
+    LONG result = status(&atr);
+    // Reset elsewhere between our reset and this call: the ATR is the same.
+    if (acknowledgedReset(result))
+        result = status(&atr);
+    return channelResultOf(result);
 }
 
 ChannelResult PcscChannel::powerOn(Bytes &atr)
@@ -137,18 +140,9 @@ ChannelResult PcscChannel::transmit(const unsigned char *command, std::size_t le
 
 std::uint64_t PcscChannel::session() const
 {
-    if (m_connected) {
-        // The channel is never const itself: only the interface is.
-        auto *self = const_cast<PcscChannel *>(this);
-        char name[MAX_READERNAME] = {};
-        DWORD nameLength = sizeof name;
-        DWORD state = 0;
-        DWORD protocol = 0;
-        unsigned char answer[MAX_ATR_SIZE] = {};
-        DWORD answerLength = sizeof answer;
-        self->acknowledgedReset(
-            SCardStatus(m_card, name, &nameLength, &state, &protocol, answer, &answerLength));
-    }
+    // The channel is never const itself: only the interface is.
+    if (m_connected)
+        const_cast<PcscChannel *>(this)->acknowledgedReset(status(nullptr));
     return m_session;
 }
 

@@ -85,6 +85,8 @@ public:
 
 private:
     ChannelResult connect();
+    // SCardStatus, with the ATR when atr is given.
+    LONG status(Bytes *atr) const;
     ChannelResult readAtr(Bytes &atr);
     // Takes note of a reset by another program: true when result was one.
     bool acknowledgedReset(LONG result);
