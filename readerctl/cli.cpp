@@ -30,6 +30,19 @@ void print(const QString &text)
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
 }
 
+// QCommandLineParser names the program after the application object's
+// arguments; readerctl makes one only to print help (see main.cpp).
+QString helpFor(const QCommandLineParser &parser, const QString &program)
+{
+    if (QCoreApplication::instance())
+        return parser.helpText();
+    QByteArray name = QFile::encodeName(program);
+    int argc = 1;
+    char *argv[] = {name.data(), nullptr};
+    const QCoreApplication application(argc, argv);
+    return parser.helpText();
+}
+
 int usage(const QString &message)
 {
     std::fprintf(stderr, "readerctl: %s\nTry 'readerctl --help'.\n", qPrintable(message));
@@ -148,7 +161,9 @@ QString libraryPath(const QString &requested)
     if (handle)
         dlclose(handle);
     // A folder on LD_LIBRARY_PATH may be relative; the report names the file.
-    return path.contains(QLatin1Char('/')) ? QFileInfo(path).absoluteFilePath() : path;
+    if (!path.contains(QLatin1Char('/')) || path.startsWith(QLatin1Char('/')))
+        return path;
+    return QFileInfo(path).absoluteFilePath();
 }
 
 // Loads the library (the window's bare name unless --library) and gives its
@@ -344,10 +359,12 @@ int oneStep(const Command &command, const QStringList &words, Plan &plan)
     const QString error = parseArguments(*step.definition, words.mid(1), step.args);
     if (!error.isEmpty())
         return usage(error);
-    bool ok = false;
-    step.timeoutSeconds = command.value(command.options.timeout).toDouble(&ok);
-    if (!ok || step.timeoutSeconds <= 0)
-        return usage(QStringLiteral("--timeout wants a positive number of seconds"));
+    if (command.isSet(command.options.timeout)) { // else the step's default, 60 s
+        bool ok = false;
+        step.timeoutSeconds = command.value(command.options.timeout).toDouble(&ok);
+        if (!ok || step.timeoutSeconds <= 0)
+            return usage(QStringLiteral("--timeout wants a positive number of seconds"));
+    }
     plan.steps.push_back(step);
     return ExitPassed;
 }
@@ -356,7 +373,7 @@ int oneStep(const Command &command, const QStringList &words, Plan &plan)
 // package's private folder; false when there is no module or no photo.
 bool savePhoto(const QByteArray &photo, const QString &path)
 {
-    const QDir folder(QCoreApplication::applicationDirPath());
+    const QDir folder(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
     for (const char *candidate : {photoModuleName, photoModuleInstalled}) {
         void *module = dlopen(QFile::encodeName(folder.filePath(QLatin1String(candidate))).constData(), RTLD_NOW);
         if (!module)
@@ -366,6 +383,21 @@ bool savePhoto(const QByteArray &photo, const QString &path)
     }
     std::fprintf(stderr, "readerctl: %s not found beside the program\n", photoModuleName);
     return false;
+}
+
+// What call prints: the status text and the outputs by name; the open's
+// status when the reader was not opened.
+QByteArray callText(const Report &report)
+{
+    const StepReport *step = report.steps.empty() ? nullptr : &report.steps.front();
+    if (!step || step->calls == 0)
+        return (report.openFailure + QLatin1Char('\n')).toUtf8();
+    if (step->verdict == StepReport::Verdict::Hung)
+        return (step->firstFailure->status + QLatin1Char('\n')).toUtf8();
+    QString text = step->lastStatus + QLatin1Char('\n');
+    for (const calls::Output &output : step->outputs)
+        text += QStringLiteral("%1: %2\n").arg(output.name, output.value);
+    return text.toUtf8();
 }
 
 int call(const Command &command)
@@ -378,28 +410,16 @@ int call(const Command &command)
     if (const int status = load(command, report.library))
         return status;
     ReportFiles files;
-    files.text = false;
+    files.standardOutput = [json = command.isSet(command.options.jsonFlag)](const Report &report) {
+        return json ? jsonReport(report) : callText(report);
+    };
     RunOptions options = runOptions(command);
     options.progress = false;
-    options.keepLast = true;
+    options.singleCall = true;
     Runner::catchSignals();
     Runner runner(report, files, options);
     int status = runner.run(plan, connection(command, {}));
     const calls::Result &result = runner.lastResult();
-    if (status != ExitOpen && result.stage == calls::Result::Stage::Refused && status == ExitFailed)
-        status = report.exitStatus = ExitUsage;
-    if (command.isSet(command.options.jsonFlag)) {
-        print(QString::fromUtf8(jsonReport(report)));
-    } else if (status == ExitOpen) {
-        print(QStringLiteral("%1\n").arg(report.openFailure));
-    } else if (!report.steps.empty()) {
-        const StepReport &step = report.steps.front();
-        QString text = step.lastStatus + QLatin1Char('\n');
-        for (const calls::Output &output : step.outputs)
-            text += QStringLiteral("%1: %2\n").arg(output.name, output.value);
-        print(text);
-    }
-    std::fflush(stdout);
     if (command.isSet(command.options.photo) && status != ExitOpen) {
         if (!savePhoto(result.photo, command.value(command.options.photo))) {
             std::fprintf(stderr, "readerctl: no photo saved to %s\n", qPrintable(command.value(command.options.photo)));
@@ -482,7 +502,7 @@ int run(const QStringList &arguments)
     if (!global.parse(arguments))
         return usage(global.errorText());
     if (global.isSet(help)) {
-        print(global.helpText());
+        print(helpFor(global, arguments.value(0)));
         return ExitPassed;
     }
     QStringList words = global.positionalArguments();
@@ -517,7 +537,7 @@ int run(const QStringList &arguments)
     if (!parsed.parser.parse(QStringList{arguments.value(0)} + words))
         return usage(parsed.parser.errorText());
     if (parsed.parser.isSet(commandHelp)) {
-        print(parsed.parser.helpText());
+        print(helpFor(parsed.parser, arguments.value(0)));
         return ExitPassed;
     }
     return command(parsed);

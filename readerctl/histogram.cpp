@@ -27,6 +27,8 @@ qint64 LatencyHistogram::lowerBound(int bucket)
 void LatencyHistogram::add(qint64 nanoseconds)
 {
     nanoseconds = std::max<qint64>(nanoseconds, 0);
+    if (m_buckets.empty())
+        m_buckets.assign(bucketCount, 0);
     ++m_buckets[static_cast<std::size_t>(bucketOf(nanoseconds))];
     if (m_count == 0 || nanoseconds < m_min)
         m_min = nanoseconds;

@@ -5,13 +5,17 @@
 #include <QSaveFile>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <thread>
 
+#include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace readerctl {
@@ -53,55 +57,153 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-// Watches the call under way from a thread of its own. The main thread marks
-// the start of each call in atomics; the report itself is only touched under
-// the mutex, which the main thread never holds while it is inside a call.
-struct Runner::Watchdog
+// Ends the process with the reports of a hung call when the call under way
+// does not come back in time.
+class Runner::Watchdog
 {
-    std::mutex reportMutex;
-    std::atomic<qint64> callStarted{0}; // steady ns; 0 when no call is under way
-    std::atomic<qint64> timeout{0};
-    std::function<void()> onHang; // called with reportMutex held, never returns
-    std::mutex wakeMutex;
-    std::condition_variable wake;
-    bool stopping = false;
-    std::thread thread;
+public:
+    virtual ~Watchdog() = default;
+    virtual void arm(double seconds) = 0; // a call starts
+    virtual void disarm() = 0;            // it came back
+};
 
-    Watchdog()
+// For loops and plans: a thread of its own writes the reports when the time
+// is up. The main thread marks the start of each call in atomics; the thread
+// reads the report only under the runner's report mutex.
+class Runner::ThreadWatchdog : public Runner::Watchdog
+{
+public:
+    explicit ThreadWatchdog(const Runner &runner)
     {
-        thread = std::thread([this] {
-            std::unique_lock<std::mutex> lock(wakeMutex);
-            while (!stopping) {
-                wake.wait_for(lock, std::chrono::milliseconds(50));
-                const qint64 started = callStarted.load(std::memory_order_acquire);
-                if (stopping || started == 0 || steadyNanoseconds() - started < timeout.load())
+        m_thread = std::thread([this, &runner] {
+            std::unique_lock<std::mutex> lock(m_wakeMutex);
+            while (!m_stopping) {
+                m_wake.wait_for(lock, std::chrono::milliseconds(50));
+                const qint64 started = m_callStarted.load(std::memory_order_acquire);
+                if (m_stopping || started == 0 || steadyNanoseconds() - started < m_timeout.load())
                     continue;
-                std::lock_guard<std::mutex> report(reportMutex);
-                onHang();
+                std::lock_guard<std::mutex> report(runner.m_reportMutex);
+                write(runner.hungReport(QDateTime::currentDateTimeUtc()), runner.m_files);
+                std::fflush(nullptr);
+                _exit(ExitFailed);
             }
         });
     }
 
-    ~Watchdog()
+    ~ThreadWatchdog() override
     {
         {
-            std::lock_guard<std::mutex> lock(wakeMutex);
-            stopping = true;
+            std::lock_guard<std::mutex> lock(m_wakeMutex);
+            m_stopping = true;
         }
-        wake.notify_all();
-        thread.join();
+        m_wake.notify_all();
+        m_thread.join();
     }
+
+    void arm(double seconds) override
+    {
+        m_timeout.store(static_cast<qint64>(seconds * 1e9));
+        m_callStarted.store(steadyNanoseconds(), std::memory_order_release);
+    }
+
+    void disarm() override { m_callStarted.store(0, std::memory_order_release); }
+
+private:
+    std::atomic<qint64> m_callStarted{0}; // steady ns; 0 when no call is under way
+    std::atomic<qint64> m_timeout{0};
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+namespace {
+
+// What the timer's signal handler writes: made before each call, read only
+// by the handler, which may do nothing but write and end the process.
+QByteArray hungOutput;
+
+void onTimeout(int)
+{
+    const char *bytes = hungOutput.constData();
+    std::size_t left = static_cast<std::size_t>(hungOutput.size());
+    while (left > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, bytes, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        bytes += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    _exit(ExitFailed);
+}
+
+} // namespace
+
+// For a single call: a one-shot timer whose signal writes what the command
+// would print for the hung call, prepared before the call, since a signal
+// handler can neither allocate nor lock.
+class Runner::TimerWatchdog : public Runner::Watchdog
+{
+public:
+    explicit TimerWatchdog(const Runner &runner) : m_runner(runner)
+    {
+        struct sigaction action = {};
+        action.sa_handler = onTimeout;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGRTMIN, &action, nullptr);
+        sigevent event = {};
+        event.sigev_notify = SIGEV_SIGNAL;
+        event.sigev_signo = SIGRTMIN;
+        m_created = timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
+    }
+
+    ~TimerWatchdog() override
+    {
+        if (m_created)
+            timer_delete(m_timer);
+    }
+
+    void arm(double seconds) override
+    {
+        if (!m_created)
+            return;
+        const ReportFiles &files = m_runner.m_files;
+        const QDateTime due = QDateTime::currentDateTimeUtc().addMSecs(static_cast<qint64>(seconds * 1000));
+        hungOutput = files.standardOutput ? files.standardOutput(m_runner.hungReport(due)) : QByteArray();
+        itimerspec in = {};
+        in.it_value.tv_sec = static_cast<time_t>(seconds);
+        in.it_value.tv_nsec = static_cast<long>((seconds - static_cast<double>(in.it_value.tv_sec)) * 1e9);
+        if (in.it_value.tv_sec == 0 && in.it_value.tv_nsec == 0)
+            in.it_value.tv_nsec = 1;
+        timer_settime(m_timer, 0, &in, nullptr);
+    }
+
+    void disarm() override
+    {
+        if (!m_created)
+            return;
+        const itimerspec stop = {};
+        timer_settime(m_timer, 0, &stop, nullptr);
+    }
+
+private:
+    const Runner &m_runner;
+    timer_t m_timer = {};
+    bool m_created = false;
 };
 
 Runner::Runner(Report &report, const ReportFiles &files, const RunOptions &options)
-    : m_report(report), m_files(files), m_options(options), m_watchdog(new Watchdog)
+    : m_report(report), m_files(files), m_options(options)
 {
+    if (options.singleCall)
+        m_watchdog = std::make_unique<TimerWatchdog>(*this);
+    else
+        m_watchdog = std::make_unique<ThreadWatchdog>(*this);
 }
 
-Runner::~Runner()
-{
-    delete m_watchdog;
-}
+Runner::~Runner() = default;
 
 void Runner::catchSignals()
 {
@@ -129,8 +231,8 @@ bool Runner::write(const Report &report, const ReportFiles &files)
         written = writeFile(files.junit, junitReport(report)) && written;
     if (!files.html.isEmpty())
         written = writeFile(files.html, htmlReport(report)) && written;
-    if (files.text) {
-        const QByteArray text = textReport(report).toUtf8();
+    if (files.standardOutput) {
+        const QByteArray text = files.standardOutput(report);
         std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
         std::fflush(stdout);
     }
@@ -140,12 +242,11 @@ bool Runner::write(const Report &report, const ReportFiles &files)
 calls::Result Runner::timedCall(const calls::Definition &definition, const calls::Arguments &args, double timeoutSeconds,
                                 qint64 &nanoseconds)
 {
-    m_watchdog->timeout.store(static_cast<qint64>(timeoutSeconds * 1e9));
+    m_watchdog->arm(timeoutSeconds);
     const qint64 start = steadyNanoseconds();
-    m_watchdog->callStarted.store(start, std::memory_order_release);
     calls::Result result = calls::run(definition, args, m_session);
     const qint64 end = steadyNanoseconds();
-    m_watchdog->callStarted.store(0, std::memory_order_release);
+    m_watchdog->disarm();
     nanoseconds = end - start;
     return result;
 }
@@ -195,7 +296,7 @@ bool Runner::runStep(const Step &step, StepReport &out, qint64 limit, qint64 dea
         qint64 nanoseconds = 0;
         const calls::Result result = timedCall(*step.definition, step.args, step.timeoutSeconds, nanoseconds);
         const QString key = resultKey(result);
-        std::lock_guard<std::mutex> lock(m_watchdog->reportMutex);
+        std::lock_guard<std::mutex> lock(m_reportMutex);
         bool met = true;
         const bool first = out.calls == 0;
         auto check = [&](std::size_t index, bool ok, const QString &actual) {
@@ -227,7 +328,7 @@ bool Runner::runStep(const Step &step, StepReport &out, qint64 limit, qint64 dea
             if (!out.firstFailure)
                 out.firstFailure = Failure{out.calls, QDateTime::currentDateTimeUtc(), result.code, result.status};
         }
-        if (m_options.keepLast) {
+        if (m_options.singleCall) {
             out.lastStatus = result.status;
             out.outputs = calls::shownOutputs(result, m_options.showPersonal);
             m_last = result;
@@ -258,14 +359,38 @@ bool Runner::runStep(const Step &step, StepReport &out, qint64 limit, qint64 dea
         std::fputs("\r\x1b[K", stderr);
         std::fflush(stderr);
     }
-    std::lock_guard<std::mutex> lock(m_watchdog->reportMutex);
+    std::lock_guard<std::mutex> lock(m_reportMutex);
     finishStep(step, out);
     return out.verdict == StepReport::Verdict::Pass;
 }
 
+Report Runner::hungReport(const QDateTime &at) const
+{
+    Report report = m_report;
+    const int index = m_current.load();
+    if (index >= 0) {
+        StepReport &out = report.steps[static_cast<std::size_t>(index)];
+        const Step &step = m_plan->steps[static_cast<std::size_t>(index)];
+        const QString status = QStringLiteral("no answer within %1 s").arg(step.timeoutSeconds);
+        ++out.calls;
+        ++out.results[QStringLiteral("hung")];
+        if (!out.firstFailure)
+            out.firstFailure = Failure{out.calls, at, 0, status};
+        out.verdict = StepReport::Verdict::Hung;
+        finishStep(step, out);
+    } else if (report.openFailure.isEmpty()) {
+        report.openFailure = QStringLiteral("no answer in time");
+    }
+    report.finished = at;
+    report.exitStatus = ExitFailed;
+    return report;
+}
+
 int Runner::finish(int status)
 {
-    std::lock_guard<std::mutex> lock(m_watchdog->reportMutex);
+    std::lock_guard<std::mutex> lock(m_reportMutex);
+    if (m_options.singleCall && status == ExitFailed && m_last.stage == calls::Result::Stage::Refused)
+        status = ExitUsage;
     m_report.finished = QDateTime::currentDateTimeUtc();
     m_report.exitStatus = status;
     if (!write(m_report, m_files) && status == ExitPassed)
@@ -285,29 +410,7 @@ int Runner::run(const Plan &plan, const calls::Arguments &connection)
         m_report.steps.push_back(out);
     }
 
-    // The step under way, or -1 while the reader is opened or closed.
-    std::atomic<int> current{-1};
-    m_watchdog->onHang = [this, &plan, &current] {
-        const int index = current.load();
-        if (index >= 0) {
-            StepReport &out = m_report.steps[static_cast<std::size_t>(index)];
-            const Step &step = plan.steps[static_cast<std::size_t>(index)];
-            const QString status = QStringLiteral("no answer within %1 s").arg(step.timeoutSeconds);
-            ++out.calls;
-            ++out.results[QStringLiteral("hung")];
-            if (!out.firstFailure)
-                out.firstFailure = Failure{out.calls, QDateTime::currentDateTimeUtc(), 0, status};
-            out.verdict = StepReport::Verdict::Hung;
-            finishStep(step, out);
-        } else if (m_report.openFailure.isEmpty()) {
-            m_report.openFailure = QStringLiteral("no answer in time");
-        }
-        m_report.finished = QDateTime::currentDateTimeUtc();
-        m_report.exitStatus = ExitFailed;
-        write(m_report, m_files);
-        std::fflush(nullptr);
-        _exit(ExitFailed);
-    };
+    m_plan = &plan;
 
     const calls::Definition *open = calls::find(QStringLiteral("open"));
     const calls::Definition *close = calls::find(QStringLiteral("close"));
@@ -331,10 +434,10 @@ int Runner::run(const Plan &plan, const calls::Arguments &connection)
                     break;
                 }
             }
-            current.store(static_cast<int>(i));
+            m_current.store(static_cast<int>(i));
             const qint64 limit = m_options.unlimited ? -1 : step.repeat;
             const bool passed = runStep(step, m_report.steps[i], limit, m_options.durationMs);
-            current.store(-1);
+            m_current.store(-1);
             stop = !passed && step.stopOnFail;
         }
     }

@@ -4,7 +4,7 @@
 //
 // Between opening and closing only the steps' own operations are called. A
 // call that does not come back within its step's timeout cannot be cancelled:
-// a watchdog thread writes the reports with the step marked hung and ends the
+// a watchdog writes the reports with the step marked hung and ends the
 // process with status 1. SIGINT and SIGTERM end the run after the call under
 // way; the reports are written with what was gathered (status 5).
 #pragma once
@@ -12,9 +12,13 @@
 #include "plan.h"
 #include "report.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 namespace readerctl {
 
@@ -32,7 +36,11 @@ struct ReportFiles
     QString json;
     QString junit;
     QString html;
-    bool text = true; // the text report on standard output
+    // What goes to standard output: the text report, unless a command
+    // prints something else (call: the status and outputs); none when empty.
+    std::function<QByteArray(const Report &)> standardOutput = [](const Report &report) {
+        return textReport(report).toUtf8();
+    };
 };
 
 struct RunOptions
@@ -43,7 +51,12 @@ struct RunOptions
     bool prompts = true;       // wait for Enter at a step's prompt
     bool showPersonal = false; // reports show personal data in full
     bool progress = false;     // the progress line on standard error
-    bool keepLast = false;     // keep the last call's status, outputs and result (call)
+    // One call (the call command): the last call's status, outputs and result
+    // are kept, typed input the window refuses is a usage error, and the
+    // watchdog is a timer with the hung call's output made ready beforehand,
+    // not a thread: a thread is a good part of a short call's cost. Standard
+    // output is then the only report.
+    bool singleCall = false;
 };
 
 class Runner
@@ -67,15 +80,19 @@ public:
     static void catchSignals();
     static bool interrupted();
 
-    // The last call's result, when keepLast was asked for.
+    // The last call's result, for a single call.
     const calls::Result &lastResult() const { return m_last; }
 
 private:
-    struct Watchdog;
+    class Watchdog;
+    class ThreadWatchdog;
+    class TimerWatchdog;
     bool runStep(const Step &step, StepReport &out, qint64 limit, qint64 deadlineMs);
-    void finishStep(const Step &step, StepReport &out);
+    static void finishStep(const Step &step, StepReport &out);
     calls::Result timedCall(const calls::Definition &definition, const calls::Arguments &args, double timeoutSeconds,
                             qint64 &nanoseconds);
+    // The report as it stands, with the call under way marked hung at that time.
+    Report hungReport(const QDateTime &at) const;
     int finish(int status);
 
     Report &m_report;
@@ -83,7 +100,12 @@ private:
     RunOptions m_options;
     calls::Session m_session;
     calls::Result m_last;
-    Watchdog *m_watchdog;
+    const Plan *m_plan = nullptr;
+    std::atomic<int> m_current{-1}; // the step under way; -1 while opening or closing
+    // Held while the report changes, so that a watchdog thread never sees it
+    // half done; never held during a call.
+    mutable std::mutex m_reportMutex;
+    std::unique_ptr<Watchdog> m_watchdog;
 };
 
 } // namespace readerctl

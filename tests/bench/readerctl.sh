@@ -4,30 +4,39 @@
 #    loader (wall time, median of interleaved runs, and instructions under
 #    callgrind, which a shared machine does not disturb);
 #  - `call heartbeat` against a bare program that loads the library, opens
-#    it and calls TerminalHeartBeat (wall time of paired runs, instructions
-#    under callgrind);
+#    it and calls TerminalHeartBeat (wall time of interleaved runs,
+#    instructions under callgrind);
 #  - the peak memory of `loop heartbeat` over a million calls against a
 #    thousand.
 #
-#   readerctl.sh BUILD_DIR [RUNS] [IDENTITY_READS]
+#   readerctl.sh BUILD_DIR [CALL_RUNS] [IDENTITY_READS] [LOOP_RUNS]
+#
+# The build folder is made absolute, as an installed library's path is.
 set -eu
-build=$1 runs=${2:-11} reads=${3:-500}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+build=$(cd "$1" && pwd) runs=${2:-201} reads=${3:-500} loops=${4:-15}
 unset DISPLAY QT_QPA_PLATFORM
 export LD_LIBRARY_PATH="$build/device"
 readerctl="$build/readerctl/readerctl" floor="$build/bench/readerctlbench"
 
-# Wall milliseconds of one run of the command.
-wall() {
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    echo "$start $end" | awk '{ printf "%.3f\n", ($2 - $1) / 1e6 }'
-}
-
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+# Median wall milliseconds of each command line (one per argument after the
+# number of runs), run in turn, in a new order every round. Each run is timed from its spawn to its exit by one Python
+# process: timing through the shell would add a date(1) start to every
+# sample and flatten the ratios.
+walls() {
+    python3 - "$@" <<'PY'
+import os, random, statistics, sys, time
+runs, commands = int(sys.argv[1]), [c.split() for c in sys.argv[2:]]
+null = os.open(os.devnull, os.O_WRONLY)
+samples = [[] for _ in commands]
+for _ in range(runs):
+    for command, kept in random.sample(list(zip(commands, samples)), len(commands)):
+        start = time.perf_counter_ns()
+        pid = os.posix_spawn(command[0], command, os.environ,
+                             file_actions=[(os.POSIX_SPAWN_DUP2, null, 1), (os.POSIX_SPAWN_DUP2, null, 2)])
+        os.waitpid(pid, 0)
+        kept.append((time.perf_counter_ns() - start) / 1e6)
+print(" ".join("%.3f" % statistics.median(kept) for kept in samples))
+PY
 }
 
 ratio() {
@@ -46,20 +55,12 @@ subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNUL
 print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@"
 }
 
-wall "$readerctl" call heartbeat >/dev/null
-wall "$floor" heartbeat >/dev/null
-i=0
-while [ "$i" -lt "$runs" ]; do
-    wall "$readerctl" loop identity --count "$reads" >>"$work/loop"
-    wall "$floor" identity "$reads" >>"$work/loopfloor"
-    wall "$readerctl" call heartbeat >>"$work/call"
-    wall "$floor" heartbeat >>"$work/callfloor"
-    i=$((i + 1))
-done
-loop=$(median <"$work/loop") loopfloor=$(median <"$work/loopfloor")
-call=$(median <"$work/call") callfloor=$(median <"$work/callfloor")
+set -- $(walls "$loops" "$readerctl loop identity --count $reads" "$floor identity $reads")
+loop=$1 loopfloor=$2
+set -- $(walls "$runs" "$readerctl call heartbeat" "$floor heartbeat")
+call=$1 callfloor=$2
 
-echo "readerctl against its floors on the simulated reader (median of $runs interleaved runs)"
+echo "readerctl against its floors on the simulated reader (medians of $loops and $runs interleaved runs)"
 printf '%-44s %12s %12s %8s\n' "" "readerctl" "floor" "ratio"
 printf '%-44s %12.1f %12.1f %8s\n' "loop identity --count $reads, wall ms" "$loop" "$loopfloor" "$(ratio "$loop" "$loopfloor")"
 printf '%-44s %12.1f %12.1f %8s\n' "call heartbeat, wall ms" "$call" "$callfloor" "$(ratio "$call" "$callfloor")"

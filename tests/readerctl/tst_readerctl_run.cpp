@@ -1,11 +1,13 @@
 // readerctl run and loop through the real program on the simulated reader:
 // fault scenarios with exact result counts and verdicts, counts and passes,
-// on_fail = "stop", prompts, interruption and a call that never returns.
+// on_fail = "stop", prompts, interruption and a call that never returns
+// (in a loop and alone).
 #include "readerctltest.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <csignal>
 
@@ -215,6 +217,32 @@ prompt = "Put the card on the reader, then press Enter"
         QCOMPARE(step(report, 0)["first_failure"].toObject()["status"].toString(), "no answer within 0.5 s");
         QVERIFY(run.out.contains("hung"));
         QVERIFY(QFile::exists(junit));
+    }
+
+    // A single call is watched by a timer: what it prints for the hung call
+    // is made before the call.
+    void hungSingleCall_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("text") << QStringList{};
+        QTest::newRow("json") << QStringList{"--json"};
+    }
+    void hungSingleCall()
+    {
+        QFETCH(QStringList, options);
+        QProcess process;
+        start(process, QStringList{"--library", qEnvironmentVariable("SLEEPY_LIBRARY"), "call", "heartbeat",
+                                   "--timeout", "0.5"} + options);
+        const Run run = finish(process, 10000);
+        QCOMPARE(run.status, 1);
+        if (options.isEmpty()) {
+            QCOMPARE(run.out, QStringLiteral("no answer within 0.5 s\n"));
+            return;
+        }
+        const QJsonObject report = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(report["exit_status"].toInt(), 1);
+        QCOMPARE(step(report, 0)["verdict"].toString(), "hung");
+        QCOMPARE(results(step(report, 0)), "hung:1");
     }
 };
 
