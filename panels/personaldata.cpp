@@ -32,7 +32,7 @@ QString keepEnds(const QString &value, int first, int last)
     QString out;
     for (int i = 0; i < length; ++i) {
         if (i < keepFirst || i >= length - keepLast)
-            out += QString::fromUcs4(&characters[i], 1);
+            out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&characters[i]), 1);
         else
             out += hidden;
     }
@@ -68,7 +68,7 @@ QString firstCharacter(const QString &value)
     const QVector<uint> characters = value.toUcs4();
     if (characters.isEmpty())
         return QString();
-    return QString::fromUcs4(&characters[0], 1) + QString(characters.size() - 1, hidden);
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(&characters[0]), 1) + QString(characters.size() - 1, hidden);
 }
 
 QString asciiPlaceholder(QChar c)
