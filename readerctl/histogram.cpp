@@ -27,9 +27,10 @@ qint64 LatencyHistogram::lowerBound(int bucket)
 void LatencyHistogram::add(qint64 nanoseconds)
 {
     nanoseconds = std::max<qint64>(nanoseconds, 0);
-    if (m_buckets.empty())
-        m_buckets.assign(bucketCount, 0);
-    ++m_buckets[static_cast<std::size_t>(bucketOf(nanoseconds))];
+    const auto bucket = static_cast<std::size_t>(bucketOf(nanoseconds));
+    if (bucket >= m_buckets.size())
+        m_buckets.resize(bucket + 1);
+    ++m_buckets[bucket];
     if (m_count == 0 || nanoseconds < m_min)
         m_min = nanoseconds;
     m_max = std::max(m_max, nanoseconds);
@@ -43,7 +44,7 @@ qint64 LatencyHistogram::percentile(double fraction) const
     fraction = std::clamp(fraction, 0.0, 1.0);
     const qint64 rank = std::max<qint64>(1, static_cast<qint64>(std::ceil(fraction * m_count)));
     qint64 seen = 0;
-    for (int bucket = 0; bucket < bucketCount; ++bucket) {
+    for (int bucket = 0; bucket < static_cast<int>(m_buckets.size()); ++bucket) {
         seen += m_buckets[static_cast<std::size_t>(bucket)];
         if (seen >= rank) {
             // The middle of the bucket (geometric), which is within 1 % of

@@ -1,9 +1,9 @@
 // Latency of many calls in constant memory: a fixed set of buckets whose
 // bounds grow by 2 % each, so that any percentile read back is within 1 % of
 // the true sample, whatever the number of calls. The minimum and maximum are
-// kept exactly. The buckets are allocated by the first sample: reports copy
-// many histograms that never get one (steps not run, a single call's report
-// made ready before the call).
+// kept exactly. The buckets are allocated up to the slowest sample's: reports
+// copy many histograms with few samples or none (steps not run, a single
+// call's report made ready before the call).
 #pragma once
 
 #include <QtGlobal>
@@ -40,7 +40,7 @@ private:
     static int bucketOf(qint64 nanoseconds);
     static qint64 lowerBound(int bucket);
 
-    std::vector<qint64> m_buckets; // bucketCount counts once there is a sample
+    std::vector<qint64> m_buckets; // counts up to the slowest sample's bucket
     qint64 m_count = 0;
     qint64 m_min = 0;
     qint64 m_max = 0;

@@ -371,7 +371,8 @@ Report Runner::hungReport(const QDateTime &at) const
     if (index >= 0) {
         StepReport &out = report.steps[static_cast<std::size_t>(index)];
         const Step &step = m_plan->steps[static_cast<std::size_t>(index)];
-        const QString status = QStringLiteral("no answer within %1 s").arg(step.timeoutSeconds);
+        const QString status = QLatin1String("no answer within ") + QString::number(step.timeoutSeconds)
+                               + QLatin1String(" s");
         ++out.calls;
         ++out.results[QStringLiteral("hung")];
         if (!out.firstFailure)

@@ -13,29 +13,32 @@
 #
 # The build folder is made absolute, as an installed library's path is.
 set -eu
-build=$(cd "$1" && pwd) runs=${2:-201} reads=${3:-500} loops=${4:-15}
+build=$(cd "$1" && pwd) runs=${2:-201} reads=${3:-200} loops=${4:-41}
 unset DISPLAY QT_QPA_PLATFORM
 export LD_LIBRARY_PATH="$build/device"
 readerctl="$build/readerctl/readerctl" floor="$build/bench/readerctlbench"
 
-# Median wall milliseconds of each command line (one per argument after the
-# number of runs), run in turn, in a new order every round. Each run is timed from its spawn to its exit by one Python
-# process: timing through the shell would add a date(1) start to every
-# sample and flatten the ratios.
-walls() {
+# Wall milliseconds of a command against its floor, run in turn (in a new
+# order every round) RUNS times: the median of each, then the median of the
+# rounds' ratios, which a machine that speeds up and slows down disturbs
+# less than a ratio of medians. Each run is timed from its spawn to its exit
+# by one Python process: timing through the shell would add a date(1) start
+# to every sample and flatten the ratio.
+paired() {
     python3 - "$@" <<'PY'
 import os, random, statistics, sys, time
-runs, commands = int(sys.argv[1]), [c.split() for c in sys.argv[2:]]
+runs, commands = int(sys.argv[1]), [c.split() for c in sys.argv[2:4]]
 null = os.open(os.devnull, os.O_WRONLY)
-samples = [[] for _ in commands]
+samples = [[], []]
 for _ in range(runs):
-    for command, kept in random.sample(list(zip(commands, samples)), len(commands)):
+    for side in random.sample([0, 1], 2):
         start = time.perf_counter_ns()
-        pid = os.posix_spawn(command[0], command, os.environ,
+        pid = os.posix_spawn(commands[side][0], commands[side], os.environ,
                              file_actions=[(os.POSIX_SPAWN_DUP2, null, 1), (os.POSIX_SPAWN_DUP2, null, 2)])
         os.waitpid(pid, 0)
-        kept.append((time.perf_counter_ns() - start) / 1e6)
-print(" ".join("%.3f" % statistics.median(kept) for kept in samples))
+        samples[side].append((time.perf_counter_ns() - start) / 1e6)
+ratios = [a / b for a, b in zip(*samples)]
+print("%.3f %.3f %.3f" % (statistics.median(samples[0]), statistics.median(samples[1]), statistics.median(ratios)))
 PY
 }
 
@@ -55,15 +58,15 @@ subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNUL
 print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@"
 }
 
-set -- $(walls "$loops" "$readerctl loop identity --count $reads" "$floor identity $reads")
-loop=$1 loopfloor=$2
-set -- $(walls "$runs" "$readerctl call heartbeat" "$floor heartbeat")
-call=$1 callfloor=$2
+set -- $(paired "$loops" "$readerctl loop identity --count $reads" "$floor identity $reads")
+loop=$1 loopfloor=$2 loopratio=$3
+set -- $(paired "$runs" "$readerctl call heartbeat" "$floor heartbeat")
+call=$1 callfloor=$2 callratio=$3
 
-echo "readerctl against its floors on the simulated reader (medians of $loops and $runs interleaved runs)"
+echo "readerctl against its floors on the simulated reader ($loops and $runs rounds; ratio: median of the rounds' ratios)"
 printf '%-44s %12s %12s %8s\n' "" "readerctl" "floor" "ratio"
-printf '%-44s %12.1f %12.1f %8s\n' "loop identity --count $reads, wall ms" "$loop" "$loopfloor" "$(ratio "$loop" "$loopfloor")"
-printf '%-44s %12.1f %12.1f %8s\n' "call heartbeat, wall ms" "$call" "$callfloor" "$(ratio "$call" "$callfloor")"
+printf '%-44s %12.1f %12.1f %8s\n' "loop identity --count $reads, wall ms" "$loop" "$loopfloor" "$loopratio"
+printf '%-44s %12.1f %12.1f %8s\n' "call heartbeat, wall ms" "$call" "$callfloor" "$callratio"
 if command -v valgrind >/dev/null; then
     iloop=$(instructions "$readerctl" loop identity --count 100) ilfloor=$(instructions "$floor" identity 100)
     printf '%-44s %12d %12d %8s\n' "loop identity --count 100, instructions" "$iloop" "$ilfloor" "$(ratio "$iloop" "$ilfloor")"
