@@ -360,10 +360,12 @@ int oneStep(const Command &command, const QStringList &words, Plan &plan)
     if (!error.isEmpty())
         return usage(error);
     if (command.isSet(command.options.timeout)) { // else the step's default, 60 s
+        // The bounds of a plan's timeout_s; "inf" or 1e300 would overflow the
+        // watchdog's clock.
         bool ok = false;
         step.timeoutSeconds = command.value(command.options.timeout).toDouble(&ok);
-        if (!ok || step.timeoutSeconds <= 0)
-            return usage(QStringLiteral("--timeout wants a positive number of seconds"));
+        if (!ok || !(step.timeoutSeconds >= 0.001 && step.timeoutSeconds <= 86400))
+            return usage(QStringLiteral("--timeout wants a number of seconds between 0.001 and 86400"));
     }
     plan.steps.push_back(step);
     return ExitPassed;

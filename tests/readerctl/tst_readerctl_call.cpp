@@ -67,6 +67,9 @@ private slots:
                                     << QString("打开设备失败，错误代码：-19\n") << true << 4;
         QTest::newRow("unknown input") << QStringList{"heartbeat", "x=1"} << QString() << true << 2;
         QTest::newRow("unknown op") << QStringList{"nosuch"} << QString() << true << 2;
+        // A timeout the watchdog's clock cannot hold is refused, nothing called.
+        QTest::newRow("endless timeout") << QStringList{"heartbeat", "--timeout", "inf"} << QString() << true << 2;
+        QTest::newRow("huge timeout") << QStringList{"heartbeat", "--timeout", "1e300"} << QString() << true << 2;
     }
     void operations()
     {
