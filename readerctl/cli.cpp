@@ -141,7 +141,9 @@ qint64 durationMs(const QString &text)
     const QString unit = match.captured(2);
     const double factor = unit == QLatin1String("ms") ? 1 : unit == QLatin1String("m") ? 60000
                         : unit == QLatin1String("h") ? 3600000 : 1000;
-    return static_cast<qint64>(value * factor);
+    const double ms = value * factor;
+    // Beyond a hundred years the digits would overflow the clock, not wait longer.
+    return ms <= 3.2e12 ? static_cast<qint64>(ms) : -1;
 }
 
 qint64 positive(const QString &text)

@@ -219,6 +219,14 @@ prompt = "Put the card on the reader, then press Enter"
         QVERIFY(QFile::exists(junit));
     }
 
+    // A duration beyond what the clock holds is refused, not looped for ever.
+    void endlessDuration()
+    {
+        QProcess process;
+        start(process, {"loop", "heartbeat", "--duration", "2000000000h"});
+        QCOMPARE(finish(process, 5000).status, 2);
+    }
+
     // A single call is watched by a timer: what it prints for the hung call
     // is made before the call.
     void hungSingleCall_data()
