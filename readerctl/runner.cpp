@@ -165,10 +165,11 @@ public:
             timer_delete(m_timer);
     }
 
+    // False when the system gave no timer: the thread watches instead.
+    bool created() const { return m_created; }
+
     void arm(double seconds) override
     {
-        if (!m_created)
-            return;
         const ReportFiles &files = m_runner.m_files;
         const QDateTime due = QDateTime::currentDateTimeUtc().addMSecs(static_cast<qint64>(seconds * 1000));
         hungOutput = files.standardOutput ? files.standardOutput(m_runner.hungReport(due)) : QByteArray();
@@ -182,8 +183,6 @@ public:
 
     void disarm() override
     {
-        if (!m_created)
-            return;
         const itimerspec stop = {};
         timer_settime(m_timer, 0, &stop, nullptr);
     }
@@ -197,9 +196,12 @@ private:
 Runner::Runner(Report &report, const ReportFiles &files, const RunOptions &options)
     : m_report(report), m_files(files), m_options(options)
 {
-    if (options.singleCall)
-        m_watchdog = std::make_unique<TimerWatchdog>(*this);
-    else
+    if (options.singleCall) {
+        auto timer = std::make_unique<TimerWatchdog>(*this);
+        if (timer->created())
+            m_watchdog = std::move(timer);
+    }
+    if (!m_watchdog)
         m_watchdog = std::make_unique<ThreadWatchdog>(*this);
 }
 
