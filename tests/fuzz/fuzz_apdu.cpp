@@ -4,6 +4,7 @@
 // Every response must be a well-formed response APDU, and what its status
 // word promises (61xx: so many bytes wait for GET RESPONSE; 6Cxx: repeat the
 // command with this Le) must hold for the command that follows it.
+#include "fuzzcheck.h"
 #include "cardos.h"
 
 #include <cstdint>
@@ -12,12 +13,6 @@
 namespace {
 
 using sim::Bytes;
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 // The number of bytes a length byte of a status word stands for.
 std::size_t announced(unsigned char low)

@@ -3,6 +3,7 @@
 // refused message names no verb and carries no arguments, an accepted one
 // only inputs of its own verb; a normalised origin normalises to itself; a
 // head is accepted only with a loopback Host.
+#include "fuzzcheck.h"
 #include "handshake.h"
 #include "messages.h"
 #include "origin.h"
@@ -10,16 +11,6 @@
 #include <QByteArray>
 
 #include <cstdint>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

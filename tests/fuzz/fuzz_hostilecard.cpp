@@ -3,18 +3,13 @@
 // every command with the next one (then 6A82). The bank operations and the
 // social security read run against it: they must end, send no more commands
 // than their bound, and give texts that fit the callers' buffers.
+#include "fuzzcheck.h"
 #include "bank.h"
 #include "ssse.h"
 
 #include <cstdint>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 class ScriptedCard : public device::Channel
 {

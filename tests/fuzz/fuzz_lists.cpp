@@ -3,21 +3,12 @@
 // an AFL range stays within 255 records, a filled DOL has exactly the length
 // it announces, and a log line comes from a record at least as long as its
 // format. The input is split at its first byte into a list and a record.
+#include "fuzzcheck.h"
 #include "afl.h"
 #include "bank.h"
 #include "dol.h"
 
 #include <cstdint>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

@@ -3,6 +3,7 @@
 // no decoded photo is larger than the largest accepted side, and decoding
 // never holds more than 64 MiB of heap at once (no single allocation may
 // either: the target runs with -malloc_limit_mb).
+#include "fuzzcheck.h"
 #include "records.h"
 
 #include <QByteArray>
@@ -58,12 +59,6 @@ void mark(uint32_t feature)
 void markWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     mark(qHash(message.left(40)) ^ 0x5bd1e995u);
-}
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
 }
 
 void decode(const QString &field, uint32_t route)

@@ -2,21 +2,12 @@
 // reader and the plan's checks. Either the plan is read, with every step
 // naming a known operation, or every error names the file, a line and a
 // column, and no step is left.
+#include "fuzzcheck.h"
 #include "plan.h"
 
 #include <QRegularExpression>
 
 #include <cstdint>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,6 +1,7 @@
 // Card text records from the library: arbitrary bytes in a read buffer of the
 // identity tab's size, decoded as GB18030 and split into fields, and the texts
 // the identity and social security tabs make of them.
+#include "fuzzcheck.h"
 #include "operation.h"
 #include "records.h"
 
@@ -14,12 +15,6 @@
 namespace {
 
 constexpr std::size_t readBufferSize = 10240;
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 // What a widget shows for field i: the field itself, or nothing when the
 // record has no such field.

@@ -5,6 +5,7 @@
 // buffer, the M1 card's find, authenticate, read and write. No operation may
 // read or write outside a buffer, report success for a malformed response,
 // or copy more than the caller's buffer takes.
+#include "fuzzcheck.h"
 #include "buffers.h"
 #include "cpu.h"
 #include "m1.h"
@@ -17,12 +18,6 @@ namespace {
 
 using device::Bytes;
 using device::ChannelResult;
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 class ReplayChannel : public device::Channel
 {

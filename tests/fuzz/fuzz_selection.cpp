@@ -4,6 +4,7 @@
 // the answer to GENERATE AC. The first byte splits the input into a directory
 // part and a card answer. Candidates must be supported, ordered by priority
 // and bounded; a cryptogram that parses has its fixed sizes.
+#include "fuzzcheck.h"
 #include "bankonline.h"
 #include "bankprocessing.h"
 #include "bankselection.h"
@@ -11,12 +12,6 @@
 #include <cstdint>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 int order(int priority)
 {

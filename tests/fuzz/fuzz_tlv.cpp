@@ -2,19 +2,10 @@
 // nested templates without reading outside the input; every object found lies
 // inside it, and encoding a found value gives back an object that parses to
 // the same tag and value.
+#include "fuzzcheck.h"
 #include "tlv.h"
 
 #include <cstdint>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

@@ -3,6 +3,7 @@
 // parser. What it accepts must be what the tracer could have written: outputs
 // within their buffers, counts as returned, and written again the same way
 // they parse the same; redaction keeps every text's length.
+#include "fuzzcheck.h"
 #include "traceformat.h"
 
 #include <algorithm>
@@ -11,12 +12,6 @@
 #include <string>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void checkOutputs(const trace::Call &call)
 {

@@ -3,6 +3,7 @@
 // issuer's ARPC. Parsing and formatting must be each other's inverse, and the
 // card's answers must stay inside the caller's 4096-byte buffers in the form
 // that parsing accepts.
+#include "fuzzcheck.h"
 #include "bankapplication.h"
 #include "bankcard.h"
 #include "operations.h"
@@ -17,12 +18,6 @@
 namespace {
 
 constexpr std::size_t replySize = 4096;
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 bool isUpperHex(const QByteArray &text)
 {
